@@ -1,0 +1,140 @@
+// driver: start-up, command line and the main sequence. Every phase runs
+// once, in a fixed order; only -v, HELP/"?" and a missing parameter file
+// end the run early (status 0). Any other early end comes from a message
+// whose severity ends the process.
+#include "tabform/driver.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "kvapp/colnaming.h"
+#include "kvapp/console.h"
+#include "kvapp/interrupt.h"
+#include "kvapp/pcsutl.h"
+#include "kvapp/tabutl.h"
+#include "kvlog/kvraise.h"
+#include "kvstd/config.h"
+#include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
+#include "tabform/dupnames.h"
+#include "tabform/params.h"
+#include "tabform/resolve.h"
+#include "tabform/templ.h"
+#include "tabform/writer.h"
+
+static const kvModuleId kModule{"tabform.main", "$Id: driver.cpp 1.0 tabcopy $"};
+
+const char* program_name = "tabcopy";
+tm_ext start_time;
+
+void usage(int exit_flag, const char* argument, const char* program) {
+    std::fprintf(stderr, "Usage: %s %s", program,
+                 "PARAMFILE <param file> [REPORTFILE <report file>]\n");
+    std::fprintf(stderr, "              [PAUSEATEND] [NOPAUSEATEND]\n");
+    std::fflush(stderr);
+    if (exit_flag) std::exit(0);
+    kvRaiseMessage(KV_SITE(kModule), 12, {argument});
+}
+
+static bool keyword_is(const char* argument, const char* keyword) {
+    return kvStrCmpNoCase(argument, keyword) == 0;
+}
+
+// Opens the value of PARAMFILE or REPORTFILE; a path too long to hold is
+// refused whole. Returns the stream or null.
+static FILE* open_argument_file(const char* path, const char* mode) {
+    if (std::strlen(path) > static_cast<size_t>(kMaxPathLength)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "init_functions"), 1092, {path, kMaxPathLength});
+        return nullptr;
+    }
+    return kvOpenFile(path, mode);
+}
+
+static void replace_stream(FILE** slot, FILE* stream) {
+    if (*slot) kvFclose(*slot);
+    *slot = stream;
+}
+
+// Reads the arguments left to right. Returns when all are read or a value
+// is missing (then no argument beyond the list is touched).
+static void scan_arguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        bool is_param = keyword_is(arg, "PARAMFILE");
+        if (is_param || keyword_is(arg, "REPORTFILE")) {
+            const char* keyword = is_param ? "PARAMFILE" : "REPORTFILE";
+            if (i + 1 >= argc) {
+                kvRaiseMessage(KV_SITE_FN(kModule, "init_functions"), 13, {keyword});
+                return;
+            }
+            const char* path = argv[++i];
+            FILE* stream = open_argument_file(path, is_param ? "r" : "a+");
+            if (is_param) {
+                replace_stream(&global_settings.param_file, stream);
+                global_settings.param_file_name = stream ? path : "";
+            } else {
+                replace_stream(&global_settings.report_file, stream);
+                global_settings.report_file_name = stream ? path : "";
+            }
+        } else if (keyword_is(arg, "PAUSEATEND")) {
+            global_settings.pause_at_end = 1;
+        } else if (keyword_is(arg, "NOPAUSEATEND")) {
+            global_settings.pause_at_end = 0;
+        } else if (keyword_is(arg, "HELP") || std::strcmp(arg, "?") == 0) {
+            usage(1, arg, program_name);
+        } else {
+            usage(0, arg, program_name);
+        }
+    }
+}
+
+void init_functions(int argc, char** argv) {
+    kv_ensure_global_settings();
+    if (argc == 2 && (std::strcmp(argv[1], "-v") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+        kvPrintBanner(nullptr, 0, kvFrameLine);
+        std::exit(0);
+    }
+    kvInstallConsoleHandler();
+    kvInitConsole();
+    program_name = "tabcopy";
+    current_tm_ext(&start_time);
+    scan_arguments(argc, argv);
+    if (!global_settings.param_file) usage(1, "", program_name);
+    kvGetProcessID(&start_time);
+}
+
+static void register_template_variables() {
+    static const char* const names[] = {"TABLE",   "DEFINE",  "COLUMNS",  "KEYCOLUMNS", "CATALOG",
+                                        "MAXMEGS", "CURMEGS", "MAXPAGES", "CURPAGES"};
+    for (const char* name : names) set_templ_var(name, nullptr, 0);
+}
+
+static void write_definitions() {
+    // The count is read again on every pass: nothing may add entries here,
+    // but a stale bound would silently skip them if it did.
+    for (uint32_t i = 0; i < TABUTL_arrayGetElements(def_table); ++i) {
+        auto* entry = static_cast<def_entry*>(TABUTL_arrayGetElement(i, def_table));
+        check_dup_fields(entry);
+        resolve_params(entry);
+        finish_templ();
+        write_templ();
+        kvReportPrintf("Definition output for %s\n\n", entry->table_name.c_str());
+    }
+}
+
+int tabcopy_main(int argc, char** argv) {
+    def_table = TABUTL_arrayCreate();
+    init_functions(argc, argv);
+    register_template_variables();
+    create_expand_options();
+    get_infile_params();
+    read_templ_file();
+    write_definitions();
+    // The count is printed in full: a 16-bit field would show a wrong,
+    // even negative, count for very long parameter files.
+    kvReportPrintf("\n\nDefinitions generated for %u files in %s\n\n",
+                   TABUTL_arrayGetElements(def_table), ddl_file.name.c_str());
+    return 0;
+}

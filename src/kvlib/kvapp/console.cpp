@@ -1,0 +1,102 @@
+// console: operator output (report writer, formatted report, centred line)
+// and the start banner. The report stream belongs to global_settings; this
+// module only writes to it. On Linux the console needs no colour or window
+// calls: the text itself is all the operator sees, so none is written.
+#include "kvapp/console.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "kvapp/console_internal.h"
+#include "kvbuild.h"
+#include "kvstd/config.h"
+#include "kvstd/memutl.h"
+
+const char* const kvProgramTitle = "Brantix Kivex SQL DDL Generation Utility for COBOL";
+const char* const kvFrameLine =
+    "***********************************************************************";
+
+const char* const kvVersionLine = "Version " KV_BUILD_VERSION;
+const char* const kvBuildLine =
+    KV_BUILD_OS " " KV_BUILD_ARCH " " KV_BUILD_CONFIG " build of " KV_BUILD_DATE " " KV_BUILD_TIME;
+const char* const kvNoticeLine = "\nCopyright (c) 2026 Brantix. All rights reserved.\n";
+
+void kvReportWrite(const char* text) {
+    kv_ensure_global_settings();
+    if (!text) return;
+    size_t len = std::strlen(text);
+    std::fwrite(text, 1, len, stdout);
+    std::fflush(stdout);
+    if (FILE* report = global_settings.report_file) {
+        std::fwrite(text, 1, len, report);
+        std::fflush(report);
+    }
+}
+
+int kvReportNextSize(int size, int produced) {
+    int doubled = size * 2;
+    return produced + 2 > doubled ? produced + 2 : doubled;
+}
+
+void kvReportVPrintf(const char* format, va_list args) {
+    int size = 256;
+    for (;;) {
+        char* buffer = static_cast<char*>(kvMalloc(size));
+        if (!buffer) return;  // 1088 has been raised
+        va_list copy;
+        va_copy(copy, args);
+        int produced = std::vsnprintf(buffer, static_cast<size_t>(size), format, copy);
+        va_end(copy);
+        if (produced >= 0 && produced <= size - 2) {
+            kvReportWrite(buffer);
+            kvFree(buffer);
+            return;
+        }
+        kvFree(buffer);
+        if (produced < 0) return;  // the format itself is unusable
+        size = kvReportNextSize(size, produced);
+    }
+}
+
+void kvReportPrintf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    kvReportVPrintf(format, args);
+    va_end(args);
+}
+
+int kvCenterIndent(int width, int length) {
+    return length < width ? (width - length) / 2 : 0;
+}
+
+void kvPrintCentered(int width, const char* text) {
+    int indent = kvCenterIndent(width, static_cast<int>(std::strlen(text)));
+    kvReportPrintf("%*s%s\n", indent, " ", text);
+}
+
+void kvInitConsole() {
+    // Window title, buffer size and colours are console-window services;
+    // a Linux terminal keeps its own.
+}
+
+void kvPrintBanner(const char* extra, int form, const char* frame) {
+    const char* lines[] = {kvProgramTitle, kvVersionLine, kvBuildLine, kvNoticeLine};
+    if (form == 0) {
+        std::printf("\n");
+        for (const char* line : lines) std::printf("%s\n", line);
+        if (extra) std::printf("%s\n", extra);
+        std::printf("\n");
+        std::fflush(stdout);
+        return;
+    }
+    int width = static_cast<int>(std::strlen(frame));
+    kvReportPrintf("\n%s\n", frame);
+    for (const char* line : lines)
+        kvReportPrintf("%*s%s\n", kvCenterIndent(width, static_cast<int>(std::strlen(line))), " ",
+                       line);
+    if (extra) {
+        kvReportPrintf("\n");
+        kvPrintCentered(width, extra);
+    }
+    kvReportPrintf("%s\n", frame);
+}

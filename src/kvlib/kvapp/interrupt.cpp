@@ -1,0 +1,126 @@
+// interrupt: owns the interrupt thread and the operator's stop decision
+// (global_settings.stop_code). A stop ends the process with the stop code
+// as exit status: 100 + the event number, so a script can tell an
+// operator's stop (100, 101) from a closed console (102) or a shutdown
+// (106), and all differ from the run's own statuses 0, 1 and 12.
+#include "kvapp/interrupt.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "kvlog/kvraise.h"
+#include "kvstd/config.h"
+
+static const kvModuleId kModule{"kvapp.console", "$Id: interrupt.cpp 1.0 tabcopy $"};
+
+namespace {
+
+sigset_t console_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGQUIT);
+    sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+void discard_pending_input() {
+    if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+// Ends the process from the interrupt thread. The main thread may be in
+// the middle of anything, so no static destructors run (they could pull
+// records from under it); streams are flushed so every line written so
+// far is kept.
+[[noreturn]] void stop_run(int event) {
+    global_settings.stop_code = static_cast<int16_t>(100 + event);
+    global_settings.pause_at_end = 0;
+    std::fflush(nullptr);
+    std::_Exit(global_settings.stop_code);
+}
+
+void wait_for_signals() {
+    sigset_t set = console_signals();
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&set, &sig) != 0) continue;
+        int event = kvConsoleEventOfSignal(sig);
+        if (event >= 0) console_handler(event);
+    }
+}
+
+}  // namespace
+
+int kvConsoleEventOfSignal(int signal_number) {
+    switch (signal_number) {
+        case SIGINT: return kConsoleCtrlC;
+        case SIGQUIT: return kConsoleBreak;
+        case SIGHUP: return kConsoleClose;
+        case SIGTERM: return kConsoleShutdown;
+        default: return -1;
+    }
+}
+
+void kvInstallConsoleHandler() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    sigset_t set = console_signals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread(wait_for_signals).detach();
+}
+
+int console_ask_exit() {
+    for (;;) {
+        std::fputs("\nEnter X to exit or C to continue: ", stdout);
+        std::fflush(stdout);
+        discard_pending_input();
+        int c = std::getchar();
+        // Nobody can answer once input has ended: the interrupt was meant
+        // to stop the run, so stop rather than ask forever.
+        if (c == EOF) return 0;
+        int rest = c;
+        while (rest != '\n' && rest != EOF) rest = std::getchar();
+        if (c == 'X' || c == 'x') return 0;
+        if (c == 'C' || c == 'c') return 1;
+    }
+}
+
+bool console_handler(int event) {
+    kv_ensure_global_settings();
+    switch (event) {
+        case kConsoleCtrlC:
+        case kConsoleBreak:
+            if (console_ask_exit() == 0) stop_run(event);
+            break;
+        case kConsoleClose:
+            kvRaiseMessage(KV_SITE(kModule), 1085);
+            stop_run(event);
+        case kConsoleLogoff:
+            kvRaiseMessage(KV_SITE(kModule), 1087);
+            break;
+        case kConsoleShutdown:
+            kvRaiseMessage(KV_SITE(kModule), 1086);
+            stop_run(event);
+        default:
+            break;
+    }
+    return true;
+}
+
+void kvPauseAtAbend() {
+    // A terminal's title is its own; nothing is written to change it.
+    std::fputs("\n\nPress enter to continue...", stdout);
+    std::fflush(stdout);
+    discard_pending_input();
+    char line[96];
+    if (!std::fgets(line, sizeof line, stdin)) return;
+}
