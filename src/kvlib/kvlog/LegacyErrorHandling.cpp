@@ -256,6 +256,13 @@ void kvFatalErrorMsgId(char* text, const char* id) {
     output_evt(kvNormalizeMsg(text), 0, id, kEvtError);
 }
 
+void kvErrorLogReset() {
+    std::lock_guard<std::recursive_mutex> hold(g_event_lock);
+    if (g_log) std::fclose(g_log);
+    g_log = nullptr;
+    g_log_state = LogState::NotOpened;
+}
+
 void processFatalError(const char*, int) {
     kv_ensure_global_settings();
     {

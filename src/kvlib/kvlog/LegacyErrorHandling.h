@@ -20,3 +20,7 @@ char* kvNormalizeMsg(char* text);
 // `id` may be null.
 void output_evt(const char* text, int event, const char* id, int type);
 [[noreturn]] void processFatalError(const char* text, int event);
+
+// Test seam: closes the error log and forgets the open decision, so the
+// next event opens it again.
+void kvErrorLogReset();

@@ -1,0 +1,118 @@
+// Console interrupts: real signals reach the handler on its own thread,
+// the X-or-C dialogue, and the stop statuses.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "kvapp/interrupt.h"
+#include "kvlog/kvraise.h"
+#include "kvstd/config.h"
+
+namespace {
+
+// Makes `input` the process's standard input.
+void feed_stdin(const std::string& input) {
+    int fds[2];
+    if (pipe(fds) != 0) std::abort();
+    if (write(fds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+        std::abort();
+    close(fds[1]);
+    dup2(fds[0], STDIN_FILENO);
+    close(fds[0]);
+    clearerr(stdin);
+}
+
+TEST(ConsoleEvents, SignalsMapToConsoleEvents) {
+    EXPECT_EQ(kvConsoleEventOfSignal(SIGINT), kConsoleCtrlC);
+    EXPECT_EQ(kvConsoleEventOfSignal(SIGQUIT), kConsoleBreak);
+    EXPECT_EQ(kvConsoleEventOfSignal(SIGHUP), kConsoleClose);
+    EXPECT_EQ(kvConsoleEventOfSignal(SIGTERM), kConsoleShutdown);
+    EXPECT_EQ(kvConsoleEventOfSignal(SIGUSR1), -1);
+}
+
+TEST(ConsoleEvents, AnswerCContinuesAfterAskingAgainForAWrongAnswer) {
+    feed_stdin("q and more\nC\n");
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(console_handler(kConsoleCtrlC));
+    std::string shown = testing::internal::GetCapturedStdout();
+    std::string prompt = "\nEnter X to exit or C to continue: ";
+    EXPECT_EQ(shown, prompt + prompt);
+}
+
+TEST(ConsoleEvents, AnswerXStopsWithStatus100) {
+    EXPECT_EXIT(
+        {
+            feed_stdin("x\n");
+            console_handler(kConsoleCtrlC);
+        },
+        testing::ExitedWithCode(100), "");
+}
+
+TEST(ConsoleEvents, EndOfInputStopsInsteadOfAskingForever) {
+    EXPECT_EXIT(
+        {
+            feed_stdin("");
+            console_handler(kConsoleBreak);
+        },
+        testing::ExitedWithCode(101), "");
+}
+
+TEST(ConsoleEvents, LogoffChangesNothing) {
+    kv_ensure_global_settings();
+    global_settings.pause_at_end = 1;
+    struct Seen {
+        uint32_t code = 0;
+    } seen;
+    kvSetMessageObserver(
+        [](const kvSourceSite&, uint32_t code, std::span<const kvMsgArg>, void* user) {
+            static_cast<Seen*>(user)->code = code;
+            return false;
+        },
+        &seen);
+    EXPECT_TRUE(console_handler(kConsoleLogoff));
+    kvSetMessageObserver(nullptr, nullptr);
+    EXPECT_EQ(seen.code, 1087u);
+    EXPECT_EQ(global_settings.pause_at_end, 1);
+    EXPECT_EQ(global_settings.stop_code, 0);
+    global_settings.pause_at_end = 0;
+}
+
+std::atomic<std::thread::id> g_main_thread;
+
+// A real SIGHUP, sent to the process, is taken by the interrupt thread,
+// which raises 1085 there and ends the run with status 102.
+TEST(ConsoleEvents, HangupRaisesItsMessageOnTheInterruptThread) {
+    EXPECT_EXIT(
+        {
+            setenv("KVXERRLOG", "/dev/null", 1);
+            g_main_thread = std::this_thread::get_id();
+            kvSetMessageObserver(
+                [](const kvSourceSite&, uint32_t code, std::span<const kvMsgArg>, void*) {
+                    if (std::this_thread::get_id() != g_main_thread.load())
+                        std::fprintf(stderr, "raised %u on the interrupt thread\n", code);
+                    return true;
+                },
+                nullptr);
+            kvInstallConsoleHandler();
+            kill(getpid(), SIGHUP);
+            for (int i = 0; i < 500; ++i) usleep(10000);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(102), "raised 1085 on the interrupt thread");
+}
+
+TEST(PauseAtAbend, ReadsOneBoundedLine) {
+    feed_stdin(std::string(500, 'a') + "\nnext\n");
+    testing::internal::CaptureStdout();
+    kvPauseAtAbend();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n\nPress enter to continue...");
+}
+
+}  // namespace
