@@ -1,12 +1,121 @@
-// cobdef: COBOL record definitions (placeholder until the reader lands).
+// cobdef: COBOL record definitions. Reads copybook text into record
+// definitions (cobol_def), each a flat list of fields (column_entry) in file
+// order with data types, lengths, offsets and nesting depths.
+//
+// Every operation returns 1 on success and 0 on failure; on failure the
+// caller's error text holds a report (see CD_error) and no message has been
+// raised: the caller raises one carrying that text.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
+// Data type codes of column_entry::data_type.
+enum : int16_t {
+    CD_TYPE_CHAR = 0,        // fixed-length character
+    CD_TYPE_VARCHAR = 64,    // DISPLAY-2: stored with a 2-byte length prefix
+    CD_TYPE_BIN16 = 130,
+    CD_TYPE_BIN32 = 132,
+    CD_TYPE_BIN64 = 134,
+    CD_TYPE_FLOAT32 = 140,   // COMP-1
+    CD_TYPE_FLOAT64 = 141,   // COMP-2
+    CD_TYPE_UNUM = 150,      // unsigned display numeric
+    CD_TYPE_SNUM = 152,      // signed display numeric
+    CD_TYPE_PACKED = 155,    // COMP-3
+};
+
+// Largest length or offset a field or group may have: every length and
+// offset of a record, and every offset of its unrolled occurrences, then
+// fits the 32-bit fields below. Larger records are refused when read.
+inline constexpr int64_t CD_MAX_BYTES = 2147483647;
+
+// One field of a record, and after the naming pass one column.
+struct column_entry {
+    int16_t nullable = 0;       // never set by the reader
+    int32_t int_len = 0;        // bytes of one occurrence (groups too)
+    int32_t bin_len = 0;        // = int_len
+    int32_t tbl_len = 0;        // = int_len
+    int32_t ext_len = 0;        // digits for packed decimal, +2 for DISPLAY-2
+    int16_t data_type = 0;      // CD_TYPE_*, 0 for groups
+    int16_t data_subtype = 0;   // never set by the reader
+    int32_t fetch_offset = 0;   // from the start of the record
+    int16_t most_sig_dt = 0;    // never set by the reader
+    int16_t least_sig_dt = 0;   // never set by the reader
+    int32_t scale = 0;          // digits after the implied decimal point
+    int16_t elementary = 0;     // 1: has a data type clause; 0: group
+    int16_t key_column = 0;
+    int16_t level = 0;          // level number while filling; depth once closed
+    int32_t occurs = 1;         // 1 to 3999
+    std::string name;           // upper case
+    int32_t redefines = 0;      // index of the redefined field; 0: none
+};
+
+// One record definition. Copies (def_entry) share `fields`, so a key flag
+// or a new name set through one copy is seen through all of them.
 struct cobol_def {
-    std::string table_name;
-    std::string def_name;
+    std::string table_name;     // empty in the definitions area
+    std::string def_name;       // name of the first field
+    int32_t field_count = 0;    // == fields->size() for a closed definition
+    // Non-null for every definition the reader produced; null only in a
+    // default-constructed record.
+    std::shared_ptr<std::vector<column_entry>> fields;
 };
 
 // One definition to write: a copy of a cobol_def under its table name.
 using def_entry = cobol_def;
+
+// The definitions area: every definition read so far, in file and command
+// order. It lives for the whole run and only grows; entries are never
+// changed by this module once added. A later CD_read_defs may move them:
+// hold indexes across reads, not references.
+std::vector<cobol_def>& CD_definitions();
+
+// Reads the file named by a COBOLDEFSFILE command ("COBOLDEFSFILE path
+// [FIXED|FREE]") and appends each record found to CD_definitions().
+// Records closed before an error stay in the area.
+int CD_read_defs(std::string& error, const std::string& command);
+
+// Opens the definitions file of a COBOLDEFSFILE command for CD_read_defs.
+int CD_open_defs(std::string& error, const std::string& command);
+
+// Formats an error report into `error`, closes the definitions file if one
+// is open, and returns 0. While a statement is being read, the report is
+// "Error processing COBOL definition - <message> (line <n>):\n<statement>".
+int CD_error(std::string& error, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Parses one data description entry (level number, name, clauses; a final
+// separator period is allowed) into `entry`. `current` is the record being
+// filled, consulted only for REDEFINES. `is_field` is 0 for entries that
+// describe no storage (level numbers 51 to 88).
+int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
+                   column_entry& entry, int& is_field);
+
+enum class cd_sign_word { none, separate, embedded };
+
+// Derives data type, lengths and scale of an elementary entry from its
+// picture (null when it has none) and usage.
+int CD_set_data_type(std::string& error, column_entry& entry, const std::string* picture,
+                     bool comp_given, int comp_number, int native_size, cd_sign_word sign,
+                     bool display2);
+
+// Appends a parsed entry to the record being filled, checking its level
+// number against the group structure.
+int CD_add_field(std::string& error, cobol_def& def, column_entry entry);
+
+// Finishes a filled record: depths, group check, offsets and group
+// lengths, def_name, field_count. The reader then adds it to the area.
+int CD_close_record(std::string& error, cobol_def& def);
+
+// Steps of CD_close_record.
+void CD_set_depths(cobol_def& def);
+int CD_set_offsets(std::string& error, cobol_def& def);
+
+// Position of the period that ends the entry in `text`: a period outside
+// quoted literals followed by a space or by the end of the text. `quote`
+// carries the open literal's quote character (0 outside) in and out, so a
+// text can be scanned piece by piece. Returns npos when there is none.
+size_t CD_find_separator_period(std::string_view text, char& quote);

@@ -1,0 +1,150 @@
+// cobdef_layout: builds a record definition from parsed entries and lays it
+// out.
+//
+// Invariants of a record being filled: the first field's level number is
+// lower than every later one; no field follows an elementary item at a
+// greater level number; a field whose level number is lower than its
+// predecessor's has the level number of an enclosing group's subordinate.
+// Hence level numbers describe a proper tree and depths follow from a
+// simple ancestor stack.
+//
+// Invariants of a closed definition: depths replace level numbers (0 for the
+// first field, parent + 1 for every other); every group is followed by a
+// deeper field; every offset and length is within CD_MAX_BYTES, so the
+// 32-bit fields hold them and any occurrence of any array starts within the
+// record. Layout never unrolls an OCCURS, so nested arrays cost nothing.
+#include "kvapp/cobdef.h"
+
+#include <algorithm>
+
+namespace {
+
+int64_t storage_size(const column_entry& field) {
+    // A DISPLAY-2 item carries its 2-byte length prefix in the record.
+    return field.data_type == CD_TYPE_VARCHAR ? field.ext_len : field.int_len;
+}
+
+struct layout_pass {
+    std::vector<column_entry>& f;
+    std::string& error;
+    const std::string& record_name;
+
+    int too_large() {
+        return CD_error(error, "Record %s is too large (more than %lld bytes)", record_name.c_str(),
+                        static_cast<long long>(CD_MAX_BYTES));
+    }
+
+    // Lays out the subtree of field g at offset `base`; `next` receives the
+    // index after the subtree.
+    int lay(size_t g, int64_t base, size_t& next) {
+        if (base > CD_MAX_BYTES) return too_large();
+        f[g].fetch_offset = static_cast<int32_t>(base);
+        if (f[g].elementary) {
+            next = g + 1;
+            return 1;
+        }
+        const int16_t depth = f[g].level;
+        int64_t s = 0;
+        size_t j = g + 1;
+        while (j < f.size() && f[j].level > depth) {
+            const size_t child = j;
+            column_entry& c = f[child];
+            int64_t start = base + s;
+            const bool redefining = c.redefines != 0;
+            if (redefining) {
+                if (c.redefines < 0 || static_cast<size_t>(c.redefines) >= child)
+                    return CD_error(error, "Invalid REDEFINES field");
+                start = f[static_cast<size_t>(c.redefines)].fetch_offset;
+            }
+            if (c.elementary) {
+                if (start > CD_MAX_BYTES) return too_large();
+                c.fetch_offset = static_cast<int32_t>(start);
+                j = child + 1;
+            } else if (!lay(child, start, j)) {
+                return 0;
+            }
+            // Both factors are at most CD_MAX_BYTES and 3999: no overflow.
+            const int64_t extent = static_cast<int64_t>(f[child].occurs) * storage_size(f[child]);
+            if (redefining) {
+                // A redefinition longer than what it redefines still owns its
+                // bytes: the group grows so that later fields never overlap it.
+                s = std::max(s, start + extent - base);
+            } else {
+                s += extent;
+            }
+            if (s > CD_MAX_BYTES || base + s > CD_MAX_BYTES) return too_large();
+        }
+        column_entry& group = f[g];
+        group.int_len = group.bin_len = group.tbl_len = group.ext_len = static_cast<int32_t>(s);
+        next = j;
+        return 1;
+    }
+};
+
+}  // namespace
+
+int CD_add_field(std::string& error, cobol_def& def, column_entry entry) {
+    if (!def.fields) def.fields = std::make_shared<std::vector<column_entry>>();
+    std::vector<column_entry>& f = *def.fields;
+    if (!f.empty()) {
+        const column_entry& prev = f.back();
+        // Elementary items have no subordinates, whatever the new entry is:
+        // a group under an elementary item would get no meaningful layout.
+        if (entry.level > prev.level && prev.elementary)
+            return CD_error(error, "Field is not part of group (%s)", entry.name.c_str());
+        if (entry.level <= f.front().level)
+            return CD_error(error, "Invalid level for field (%s)", entry.name.c_str());
+        if (entry.level < prev.level) {
+            size_t k = f.size() - 1;
+            while (k > 0 && f[k].level > entry.level) --k;
+            if (f[k].level != entry.level)
+                return CD_error(error, "Invalid level for field (%s)", entry.name.c_str());
+        }
+        if (f.size() >= static_cast<size_t>(INT32_MAX))
+            return CD_error(error, "Record %s has too many fields", f.front().name.c_str());
+    }
+    f.push_back(std::move(entry));
+    def.field_count = static_cast<int32_t>(f.size());
+    return 1;
+}
+
+void CD_set_depths(cobol_def& def) {
+    if (!def.fields || def.fields->empty()) return;
+    std::vector<column_entry>& f = *def.fields;
+    // Level numbers of the chain of open groups, the first field at the
+    // bottom; the depth of a field is the number of its ancestors.
+    std::vector<int16_t> open{f[0].level};
+    f[0].level = 0;
+    for (size_t i = 1; i < f.size(); ++i) {
+        const int16_t level = f[i].level;
+        while (open.size() > 1 && open.back() >= level) open.pop_back();
+        f[i].level = static_cast<int16_t>(open.size());
+        open.push_back(level);
+    }
+}
+
+int CD_set_offsets(std::string& error, cobol_def& def) {
+    std::vector<column_entry>& f = *def.fields;
+    layout_pass pass{f, error, f[0].name};
+    size_t next = 0;
+    if (!pass.lay(0, 0, next)) return 0;
+    // The record's own OCCURS repeats the whole record; it must fit as well.
+    if (static_cast<int64_t>(f[0].occurs) * f[0].int_len > CD_MAX_BYTES) return pass.too_large();
+    return 1;
+}
+
+int CD_close_record(std::string& error, cobol_def& def) {
+    if (!def.fields || def.fields->empty()) return CD_error(error, "Record has no fields");
+    std::vector<column_entry>& f = *def.fields;
+    CD_set_depths(def);
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (f[i].elementary) continue;
+        if (i + 1 >= f.size() || f[i + 1].level <= f[i].level)
+            return CD_error(error, "Group %s did not have elementary items", f[i].name.c_str());
+    }
+    if (!CD_set_offsets(error, def)) return 0;
+    def.def_name = f[0].name;
+    f.shrink_to_fit();
+    def.field_count = static_cast<int32_t>(f.size());
+    return 1;
+}

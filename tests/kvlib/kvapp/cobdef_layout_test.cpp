@@ -1,0 +1,181 @@
+// Record layout: level checks, depths, group lengths and offsets.
+#include <gtest/gtest.h>
+
+#include "cobdef_testing.h"
+#include "kvapp/cobdef.h"
+
+namespace {
+
+struct built {
+    int ok = 0;
+    std::string error;
+    cobol_def def;
+};
+
+// Parses and appends each entry, then closes the record.
+built build(const std::vector<const char*>& entries) {
+    built b;
+    for (const char* text : entries) {
+        column_entry e;
+        int is_field = 0;
+        if (!CD_parse_field(b.error, text, b.def, e, is_field)) {
+            ADD_FAILURE() << text << ": " << b.error;
+            return b;
+        }
+        if (!is_field) continue;
+        if (!CD_add_field(b.error, b.def, e)) return b;
+    }
+    b.ok = CD_close_record(b.error, b.def);
+    return b;
+}
+
+struct expected_field {
+    const char* name;
+    int depth;
+    int32_t offset;
+    int32_t length;
+};
+
+void expect_layout(const built& b, std::initializer_list<expected_field> fields) {
+    ASSERT_EQ(b.ok, 1) << b.error;
+    ASSERT_EQ(b.def.field_count, static_cast<int32_t>(fields.size()));
+    ASSERT_EQ(b.def.fields->size(), fields.size());
+    size_t i = 0;
+    for (const expected_field& x : fields) {
+        const column_entry& f = (*b.def.fields)[i++];
+        EXPECT_EQ(f.name, x.name);
+        EXPECT_EQ(f.level, x.depth) << x.name;
+        EXPECT_EQ(f.fetch_offset, x.offset) << x.name;
+        EXPECT_EQ(f.int_len, x.length) << x.name;
+        if (!f.elementary) {
+            EXPECT_EQ(f.bin_len, x.length) << x.name;
+            EXPECT_EQ(f.tbl_len, x.length) << x.name;
+            EXPECT_EQ(f.ext_len, x.length) << x.name;
+        }
+    }
+    EXPECT_EQ(b.def.def_name, fields.begin()->name);
+}
+
+TEST(Layout, SiblingsFollowEachOther) {
+    expect_layout(build({"01 R", "05 A PIC X(10)", "05 B PIC 9(5)"}),
+                  {{"R", 0, 0, 15}, {"A", 1, 0, 10}, {"B", 1, 10, 5}});
+}
+
+TEST(Layout, RedefinitionSharesTheRedefinedOffset) {
+    expect_layout(build({"01 R", "05 A PIC X(10)", "05 B REDEFINES A PIC 9(10)", "05 C PIC X(2)"}),
+                  {{"R", 0, 0, 12}, {"A", 1, 0, 10}, {"B", 1, 0, 10}, {"C", 1, 10, 2}});
+    // A redefining group lays out its own subordinates from there, and
+    // several fields may redefine the same one.
+    expect_layout(build({"01 R", "05 X PIC X", "05 A PIC X(4)", "05 B REDEFINES A", "10 B1 PIC X(2)",
+                         "10 B2 PIC X(2)", "05 C REDEFINES A PIC 9(3)", "05 D PIC X"}),
+                  {{"R", 0, 0, 6}, {"X", 1, 0, 1}, {"A", 1, 1, 4}, {"B", 1, 1, 4}, {"B1", 2, 1, 2},
+                   {"B2", 2, 3, 2}, {"C", 1, 1, 3}, {"D", 1, 5, 1}});
+}
+
+TEST(Layout, LongerRedefinitionKeepsItsBytes) {
+    // Later fields must not overlap the redefinition's tail.
+    expect_layout(build({"01 R", "05 A PIC X(2)", "05 B REDEFINES A PIC X(6)", "05 C PIC X"}),
+                  {{"R", 0, 0, 7}, {"A", 1, 0, 2}, {"B", 1, 0, 6}, {"C", 1, 6, 1}});
+}
+
+TEST(Layout, OccursGroupHoldsOneOccurrence) {
+    const built b = build({"01 R", "05 T OCCURS 3", "10 X PIC X(2)", "10 Y PIC 9(3) COMP-3", "05 Z PIC X"});
+    expect_layout(b, {{"R", 0, 0, 13}, {"T", 1, 0, 4}, {"X", 2, 0, 2}, {"Y", 2, 2, 2}, {"Z", 1, 12, 1}});
+    EXPECT_EQ(cobdef_testing::field(b.def, 1).occurs, 3);
+}
+
+TEST(Layout, Display2ItemsStoreTheirLengthPrefix) {
+    const built b = build({"01 R", "05 V PIC X(10) DISPLAY-2", "05 N PIC X"});
+    expect_layout(b, {{"R", 0, 0, 13}, {"V", 1, 0, 10}, {"N", 1, 12, 1}});
+    EXPECT_EQ(cobdef_testing::field(b.def, 1).ext_len, 12);
+}
+
+TEST(Layout, ElementaryRecordStandsAlone) {
+    expect_layout(build({"01 R PIC X(80)"}), {{"R", 0, 0, 80}});
+}
+
+TEST(Layout, DepthsFollowNesting) {
+    expect_layout(build({"01 R", "05 G", "10 H", "15 A PIC X"}),
+                  {{"R", 0, 0, 1}, {"G", 1, 0, 1}, {"H", 2, 0, 1}, {"A", 3, 0, 1}});
+    // Level numbers need not be evenly spaced.
+    expect_layout(build({"01 R", "02 A", "07 A1 PIC X", "07 A2 PIC XX", "02 B PIC X", "02 C PIC X"}),
+                  {{"R", 0, 0, 5}, {"A", 1, 0, 3}, {"A1", 2, 0, 1}, {"A2", 2, 1, 2}, {"B", 1, 3, 1},
+                   {"C", 1, 4, 1}});
+}
+
+TEST(Layout, OffsetsBeyondSixteenBits) {
+    expect_layout(build({"01 R", "05 F PIC X(3000) OCCURS 11", "05 G", "10 H PIC X(5)", "10 I PIC X"}),
+                  {{"R", 0, 0, 33006}, {"F", 1, 0, 3000}, {"G", 1, 33000, 6}, {"H", 2, 33000, 5},
+                   {"I", 2, 33005, 1}});
+}
+
+TEST(Layout, NestedOccursAreNotUnrolled) {
+    const built b = build({"01 R", "05 A OCCURS 3999", "10 B OCCURS 3999", "15 C PIC X(100)", "05 D PIC X"});
+    expect_layout(b, {{"R", 0, 0, 1599200101}, {"A", 1, 0, 399900}, {"B", 2, 0, 100}, {"C", 3, 0, 100},
+                      {"D", 1, 1599200100, 1}});
+}
+
+TEST(Layout, RecordsBeyondTheLimitAreRefused) {
+    const char* message = "Record R is too large (more than 2147483647 bytes)";
+    built b = build({"01 R", "05 A OCCURS 3999", "10 B OCCURS 3999", "15 C PIC X(200)"});
+    EXPECT_EQ(b.ok, 0);
+    EXPECT_EQ(b.error, message);
+    b = build({"01 R", "05 A OCCURS 3999", "10 B OCCURS 3999", "15 C OCCURS 3999", "20 D OCCURS 3999",
+               "25 E PIC X(3999) OCCURS 3999"});
+    EXPECT_EQ(b.ok, 0);
+    EXPECT_EQ(b.error, message);
+    // The sum of siblings counts as well as their nesting.
+    b = build({"01 R", "05 A OCCURS 3999", "10 A1 PIC X(100) OCCURS 3999", "05 B OCCURS 3999",
+               "10 B1 PIC X(100) OCCURS 3999"});
+    EXPECT_EQ(b.ok, 0);
+    EXPECT_EQ(b.error, message);
+}
+
+struct level_error {
+    std::vector<const char*> entries;
+    const char* error;
+};
+
+TEST(Layout, LevelAndGroupErrors) {
+    const level_error cases[] = {
+        {{"05 A PIC X", "10 B PIC X"}, "Field is not part of group (B)"},
+        {{"01 R", "05 A PIC X", "10 G", "15 B PIC X"}, "Field is not part of group (G)"},
+        {{"01 R", "05 A PIC X", "03 B PIC X"}, "Invalid level for field (B)"},
+        {{"01 R", "05 G", "10 A PIC X", "07 B PIC X"}, "Invalid level for field (B)"},
+        {{"01 R"}, "Group R did not have elementary items"},
+        {{"01 R", "05 A PIC X", "05 G"}, "Group G did not have elementary items"},
+        {{"01 R", "05 G", "05 A PIC X"}, "Group G did not have elementary items"},
+    };
+    for (const level_error& c : cases) {
+        const built b = build(c.entries);
+        EXPECT_EQ(b.ok, 0) << c.error;
+        EXPECT_EQ(b.error, c.error);
+    }
+}
+
+TEST(Layout, AppendRefusesLevelsOutsideTheRecord) {
+    cobol_def def;
+    std::string error;
+    column_entry first;
+    first.name = "A";
+    first.level = 5;
+    first.elementary = 0;
+    ASSERT_EQ(CD_add_field(error, def, first), 1);
+    column_entry sibling = first;
+    sibling.name = "B";
+    EXPECT_EQ(CD_add_field(error, def, sibling), 0);
+    EXPECT_EQ(error, "Invalid level for field (B)");
+    EXPECT_EQ(def.field_count, 1);
+}
+
+TEST(Layout, CopiesShareTheirFields) {
+    built b = build({"01 R", "05 A PIC X"});
+    ASSERT_EQ(b.ok, 1);
+    def_entry copy = b.def;
+    copy.table_name = "T1";
+    (*copy.fields)[1].key_column = 1;
+    EXPECT_EQ((*b.def.fields)[1].key_column, 1);
+    EXPECT_TRUE(b.def.table_name.empty());
+}
+
+}  // namespace
