@@ -70,14 +70,15 @@ static void scan_arguments(int argc, char** argv) {
                 return;
             }
             const char* path = argv[++i];
+            // The path is kept before the open, so the event of a failed
+            // open already names the parameter file in the error log.
+            if (is_param)
+                global_settings.param_file_name = path;
+            else
+                global_settings.report_file_name = path;
             FILE* stream = open_argument_file(path, is_param ? "r" : "a+");
-            if (is_param) {
-                replace_stream(&global_settings.param_file, stream);
-                global_settings.param_file_name = stream ? path : "";
-            } else {
-                replace_stream(&global_settings.report_file, stream);
-                global_settings.report_file_name = stream ? path : "";
-            }
+            replace_stream(is_param ? &global_settings.param_file : &global_settings.report_file,
+                           stream);
         } else if (keyword_is(arg, "PAUSEATEND")) {
             global_settings.pause_at_end = 1;
         } else if (keyword_is(arg, "NOPAUSEATEND")) {

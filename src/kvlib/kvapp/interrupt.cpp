@@ -43,6 +43,7 @@ void discard_pending_input() {
 [[noreturn]] void stop_run(int event) {
     global_settings.stop_code = static_cast<int16_t>(100 + event);
     global_settings.pause_at_end = 0;
+    kvQuiesceMessages();
     std::fflush(nullptr);
     std::_Exit(global_settings.stop_code);
 }

@@ -84,6 +84,11 @@ inline void kvRaiseMessage(const kvSourceSite& site, uint32_t code,
 // reported name differs from the C++ one).
 #define KV_SITE_FN(mod, fn) (kvSourceSite{(mod).name, (mod).source_id, (fn), __LINE__})
 
+// Waits (up to a second) until no message is being dispatched and keeps
+// any other thread from starting one; for a thread about to end the process,
+// so that no message is cut off mid-output. True when it got hold.
+bool kvQuiesceMessages();
+
 // Test seam: an observer sees every raised message before dispatch. When it
 // returns false the message is not dispatched (so a test can check that a
 // fatal message was raised and that the caller then recovers safely).

@@ -108,6 +108,44 @@ TEST(ConsoleEvents, HangupRaisesItsMessageOnTheInterruptThread) {
         testing::ExitedWithCode(102), "raised 1085 on the interrupt thread");
 }
 
+// While the main thread keeps raising warnings, a real SIGHUP makes the
+// interrupt thread raise 1085 and end the run: every line that reached the
+// console is whole, and the run ends with the close status.
+TEST(ConsoleEvents, MessagesFromBothThreadsStayWhole) {
+    std::string out = testing::TempDir() + "both_threads.txt";
+    EXPECT_EXIT(
+        {
+            setenv("KVXERRLOG", "/dev/null", 1);
+            if (!std::freopen(out.c_str(), "w", stdout)) std::abort();
+            kvInstallConsoleHandler();
+            std::thread([] {
+                usleep(50000);
+                kill(getpid(), SIGHUP);
+            }).detach();
+            for (int i = 0; i < 100000; ++i)
+                kvRaiseMessage(kvSourceSite{"test", "test", "loop", __LINE__}, 1077, {i});
+            std::exit(0);
+        },
+        testing::ExitedWithCode(102), "");
+    FILE* in = std::fopen(out.c_str(), "r");
+    ASSERT_NE(in, nullptr);
+    char line[1024];
+    int warnings = 0, closes = 0;
+    while (std::fgets(line, sizeof line, in)) {
+        std::string l = line;
+        if (l == "\n") continue;
+        ASSERT_EQ(l.back(), '\n') << l;
+        bool warning = l.find("KVX WARNING  SY-077  ") == 21;
+        bool close = l.find("KVX INFO     CN-085  ") == 21;
+        EXPECT_TRUE(warning || close) << l;
+        warnings += warning;
+        closes += close;
+    }
+    std::fclose(in);
+    EXPECT_GT(warnings, 0);
+    EXPECT_EQ(closes, 1);
+}
+
 TEST(PauseAtAbend, ReadsOneBoundedLine) {
     feed_stdin(std::string(500, 'a') + "\nnext\n");
     testing::internal::CaptureStdout();
