@@ -55,10 +55,12 @@ using EventIdWriter = void (*)(char*, const char*);
 
 bool emit_event(CMessage& m, EventWriter numbered, EventIdWriter identified) {
     int event = static_cast<int>(m.definition().event);
+    // Each Text() call formats anew and frees the previous text: take it once.
+    const char* text = text_of(m);
     if (event != 0) {
-        numbered(event, "%s", text_of(m));
+        numbered(event, "%s", text);
     } else {
-        std::vector<char> copy(text_of(m), text_of(m) + std::strlen(text_of(m)) + 1);
+        std::vector<char> copy(text, text + std::strlen(text) + 1);
         identified(copy.data(), m.definition().Identifier().c_str());
     }
     return true;
