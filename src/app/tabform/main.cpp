@@ -1,4 +1,5 @@
 // tabcopy: COBOL record definitions to SQL DDL.
+#include "kvstd/trace.h"
 #include "tabform/driver.h"
 
-int main(int argc, char** argv) { return tabcopy_main(argc, argv); }
+int main(int argc, char** argv) { kvTraceStartUp(); return tabcopy_main(argc, argv); }

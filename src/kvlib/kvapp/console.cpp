@@ -11,6 +11,7 @@
 #include "kvbuild.h"
 #include "kvstd/config.h"
 #include "kvstd/memutl.h"
+#include "kvstd/trace.h"
 
 const char* const kvProgramTitle = "Brantix Kivex SQL DDL Generation Utility for COBOL";
 const char* const kvFrameLine =
@@ -23,6 +24,7 @@ const char* const kvNoticeLine = "\nCopyright (c) 2026 Brantix. All rights reser
 
 void kvReportWrite(const char* text) {
     kv_ensure_global_settings();
+    KV_TRACE_BUFFER(kvTraceBitOutput, "[rpt]", text, text ? std::strlen(text) : 0);
     if (!text) return;
     size_t len = std::strlen(text);
     std::fwrite(text, 1, len, stdout);

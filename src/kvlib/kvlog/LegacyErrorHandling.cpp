@@ -26,6 +26,7 @@
 #include "kvstd/config.h"
 #include "kvstd/memutl.h"
 #include "kvstd/strutl.h"
+#include "kvstd/trace.h"
 
 namespace {
 
@@ -185,6 +186,7 @@ void write_event(const char* text, int event, const char* id, int type) {
     std::string line = build_log_line(stamp, tag, id, logged);
     append_to_error_log(line);
     record_system_event(line, type);
+    KV_TRACE_BUFFER(kvTraceBitOutput, "[log]", line.data(), line.size());
 }
 
 void vevent(int event, int type, const char* format, va_list args) {
@@ -204,6 +206,7 @@ char* kvNormalizeMsg(char* text) {
 }
 
 void output_evt(const char* text, int event, const char* id, int type) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "output_evt");
     std::lock_guard<std::recursive_mutex> hold(g_event_lock);
     if (!text) text = "";
     if (event == 0 && !id) {
@@ -265,6 +268,7 @@ void kvErrorLogReset() {
 
 void processFatalError(const char*, int) {
     kv_ensure_global_settings();
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "processFatalError");
     {
         std::lock_guard<std::recursive_mutex> hold(g_event_lock);
         // A failure while abending (the heap is gone, say) must not start

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "kvlog/kvraise.h"
+#include "kvstd/trace.h"
 
 static const kvModuleId kModule{"kvstd.util.mem", "$Id: memutl.cpp 1.0 tabcopy $"};
 
@@ -42,7 +43,12 @@ void* allocate(const char* function, const char* allocator, int size, bool zeroe
     if (size > 0 && seam_allows())
         block = zeroed ? std::calloc(1, static_cast<size_t>(size))
                        : std::malloc(static_cast<size_t>(size));
-    if (!block) report_failure(function, allocator, size);
+    if (!block) {
+        report_failure(function, allocator, size);
+        return nullptr;
+    }
+    KV_TRACE_VALUE("pointer allocated", block);
+    KV_TRACE_VALUE("bytes allocated", size);
     return block;
 }
 
@@ -50,27 +56,43 @@ void* allocate(const char* function, const char* allocator, int size, bool zeroe
 
 void kvMemFailAfter(long successes) { g_successes_left.store(successes < 0 ? -1 : successes); }
 
-void* kvMalloc(int size) { return allocate("kvMalloc", "malloc", size, false); }
+void* kvMalloc(int size) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "kvMalloc");
+    return allocate("kvMalloc", "malloc", size, false);
+}
 
-void* kvCalloc(int size) { return allocate("kvCalloc", "calloc", size, true); }
+void* kvCalloc(int size) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "kvCalloc");
+    return allocate("kvCalloc", "calloc", size, true);
+}
 
 void* kvRealloc(void* block, int size) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "kvRealloc");
+    KV_TRACE_VALUE("pointer before realloc", block);
     if (size == 0) {
         kvFree(block);
         return nullptr;
     }
     void* resized = nullptr;
     if (size > 0 && seam_allows()) resized = std::realloc(block, static_cast<size_t>(size));
-    if (!resized) report_failure("kvRealloc", "realloc", size);
+    if (!resized) {
+        report_failure("kvRealloc", "realloc", size);
+        return nullptr;
+    }
+    KV_TRACE_VALUE("pointer after realloc", resized);
+    KV_TRACE_VALUE("bytes reallocated", size);
     return resized;
 }
 
 int kvFree(void* block) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "kvFree");
+    KV_TRACE_VALUE("pointer freed", block);
     std::free(block);
     return 0;
 }
 
 void* kvAllocMemcpy(const void* source, int size) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "kvAllocMemcpy");
     void* copy = kvMalloc(size);
     if (copy) std::memcpy(copy, source, static_cast<size_t>(size));
     return copy;

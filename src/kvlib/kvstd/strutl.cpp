@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "kvstd/memutl.h"
+#include "kvstd/trace.h"
 
 namespace {
 
@@ -33,6 +34,9 @@ bool is_trailing_blank(char c) { return c == ' ' || c == '\n'; }
 }  // namespace
 
 char* kvUpshiftNotQuoted(char* text) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "kvUpshiftNotQuoted");
+    KV_TRACE_BUFFER(kvTraceBitUpshift, "kvUpshiftNotQuoted: input string", text,
+                    text ? std::strlen(text) : 0);
     if (!text) return text;
     bool quoted = false;
     char quote = 0;
@@ -56,6 +60,8 @@ char* kvUpshiftNotQuoted(char* text) {
         }
         if (c == '\0') break;
     }
+    KV_TRACE_BUFFER(kvTraceBitUpshift, "kvUpshiftNotQuoted: output string", text,
+                    std::strlen(text));
     return text;
 }
 

@@ -1,14 +1,20 @@
 // trace: the trace switches, the record formats and the ring of trace files.
 //
-// Owns kvTraceLog, the module filter and the switches. Invariants: no
-// routine here touches the heap or raises a message of its own (records
-// are built in fixed stack buffers, files are opened with plain fopen), so
-// the memory wrappers and the console can be traced; a record started
-// while another is being written on the same thread is dropped, which keeps
-// a failing close (kvFclose reports it) from re-entering the ring; a file
-// holds at most the record limit, and every file is emptied when the ring
-// reaches it again. There is no lock: the switches and the log are shared
-// without synchronisation, like the rest of the process-wide records.
+// Owns kvTraceLog, the module filter and the switches. Invariants:
+// - Records are built in fixed stack buffers and files are opened with
+//   plain fopen, so no record touches the memory wrappers or raises a
+//   message while it is being built.
+// - A record started while another is being written on the same thread is
+//   dropped. Closing a full file goes through kvFclose, which may raise a
+//   message, whose output is traced in turn; the drop ends that loop.
+// - The ring (file, line count, index) changes only under g_ring_lock, and
+//   streams are closed only after the lock is released: a message raised by
+//   the close may wait for the event writer's lock, which another thread
+//   may hold while it waits for the ring.
+// - A file holds at most the record limit, and every file is emptied when
+//   the ring reaches it again.
+// The switches themselves are plain process-wide shorts, read without a
+// lock at every trace point.
 #include "kvstd/trace.h"
 
 #include <cctype>
@@ -16,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "kvstd/fileutl.h"
 
@@ -23,12 +30,13 @@ short kvTraceEnabled = 0;
 short kvTraceReady = 0;
 short kvTraceSuppress[2] = {0, 0};
 uint32_t kvTraceFlags = 0;
-kv_trace_filter kvTraceModules = {};
-kv_trace_log kvTraceLog = {};
+kv_trace_filter kvTraceModules;
+kv_trace_log kvTraceLog;
 
 namespace {
 
 constexpr size_t kHeaderSize = 256;
+constexpr size_t kModuleSize = 256;
 // A header, a label cut to kLabelRoom with it, and the longest description
 // tail (" (len:2147483647)(truncated to 100000) =", 40 chars) always fit,
 // so the description's final " =" is never lost to a cut.
@@ -43,6 +51,7 @@ const char* const kMemorySource = "kvlib/kvstd/memutl.cpp";
 const char* const kDefaultBase = "tabcopy.trc";
 
 int g_file_records = kvTraceFileRecords;
+std::mutex g_ring_lock;
 thread_local bool t_busy = false;
 
 // A text in a fixed buffer; appends beyond its size are cut, never spilled.
@@ -65,7 +74,10 @@ struct Line {
         va_start(args, format);
         const int produced = std::vsnprintf(text + len, N - len, format, args);
         va_end(args);
-        if (produced > 0) len += static_cast<size_t>(produced) < N - len ? produced : N - 1 - len;
+        if (produced > 0) {
+            const size_t n = static_cast<size_t>(produced);
+            len = n < N - len ? len + n : N - 1;
+        }
         text[len] = '\0';
     }
     void cut(size_t n) {
@@ -80,32 +92,57 @@ bool gate_open() {
            !t_busy;
 }
 
+// Marks this thread as writing a record for the guard's lifetime.
 class Busy {
 public:
-    Busy() { t_busy = true; }
-    ~Busy() { t_busy = false; }
+    Busy() : previous_(t_busy) { t_busy = true; }
+    ~Busy() { t_busy = previous_; }
     Busy(const Busy&) = delete;
     Busy& operator=(const Busy&) = delete;
+
+private:
+    bool previous_;
+};
+
+// Streams taken out of the ring, closed when the guard ends: after the
+// ring lock that is declared after it has been released.
+class Retired {
+public:
+    Retired() = default;
+    ~Retired() {
+        for (int i = 0; i < count_; ++i) kvFclose(streams_[i]);
+    }
+    Retired(const Retired&) = delete;
+    Retired& operator=(const Retired&) = delete;
+    // One write retires at most two streams (the full or failing file and
+    // the next one when it fails too).
+    void add(FILE* stream) {
+        if (stream && count_ < kSlots) streams_[count_++] = stream;
+    }
+
+private:
+    static constexpr int kSlots = 2;
+    FILE* streams_[kSlots] = {};
+    int count_ = 0;
 };
 
 // "..\kvlib\kvapp\TabUtl.cpp" -> "tabutl".
 void module_of(const char* source, char* module) {
-    char path[kvTraceModuleNameSize];
-    size_t n = strnlen(source, kvTraceModuleNameSize - 1);
+    const size_t n = strnlen(source, kModuleSize - 1);
+    size_t name = 0;
     for (size_t i = 0; i < n; ++i)
-        path[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(source[i])));
-    path[n] = '\0';
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '/' || *p == '\\') name = p + 1;
-    std::strcpy(module, name);
+        if (source[i] == '/' || source[i] == '\\') name = i + 1;
+    size_t m = 0;
+    for (size_t i = name; i < n; ++i)
+        module[m++] = static_cast<char>(std::tolower(static_cast<unsigned char>(source[i])));
+    module[m] = '\0';
     if (char* dot = std::strrchr(module, '.'); dot && dot != module) *dot = '\0';
 }
 
 bool filtered_out(const char* module) {
-    if (kvTraceModules.count == 0) return false;
-    for (int i = 0; i < kvTraceModules.count && i < kvTraceModuleMax; ++i)
-        if (std::strcmp(kvTraceModules.names[i], module) == 0) return false;
+    if (kvTraceModules.names.empty()) return false;
+    for (const std::string& name : kvTraceModules.names)
+        if (name == module) return false;
     return true;
 }
 
@@ -116,20 +153,39 @@ bool put_line(FILE* stream, const char* text) {
            std::fflush(stream) == 0;
 }
 
-short count_line(kv_trace_log* log) {
-    if (++log->lines >= g_file_records) return kvTraceRotate(log);
-    return 0;
-}
-
-void close_stream(kv_trace_log* log) {
+void detach_stream(kv_trace_log* log, Retired& retired) {
     FILE* old = log->stream;
     log->open = 0;
     log->lines = 0;
     log->stream = nullptr;
     if (old) {
         std::fflush(old);
-        kvFclose(old);
+        retired.add(old);
     }
+}
+
+short rotate(kv_trace_log* log, Retired& retired) {
+    detach_stream(log, retired);
+    log->file_index = (log->file_index >= kvTraceFileCount - 1 || log->file_index < 0)
+                          ? 0
+                          : log->file_index + 1;
+    log->lines = 0;
+    const char* name = log->file_names[log->file_index].c_str();
+    if (!*name) return 1;
+    FILE* stream = std::fopen(name, "w+");
+    if (!stream) {
+        std::remove(name);
+        stream = std::fopen(name, "w+");
+    }
+    if (!stream) return 1;
+    log->stream = stream;
+    log->open = 1;
+    return 0;
+}
+
+short count_line(kv_trace_log* log, Retired& retired) {
+    if (++log->lines >= g_file_records) return rotate(log, retired);
+    return 0;
 }
 
 short write_record(const char* text) { return kvTraceWrite(&kvTraceLog, text); }
@@ -159,7 +215,7 @@ const char* invalid_argument(const void* buffer, int64_t length) {
 void write_invalid(const char* header, size_t header_len, const char* label, const char* text) {
     Line<kRecordSize> line;
     line.add(header, header_len);
-    if (label && !is_fill(label) && header_len + strnlen(label, kHeaderSize) + 1 < kHeaderSize) {
+    if (label && header_len + strnlen(label, kHeaderSize) + 1 < kHeaderSize) {
         line.add(label);
         line.add(" ", 1);
     }
@@ -225,16 +281,15 @@ bool parse_flags(const char* text, uint32_t* value) {
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 // Module names are file names in lower case, so the configured names are
-// lowered too: "MemUtl" and "memutl" select the same module.
+// lowered too: "MemUtl" and "memutl" select the same module. Blanks around
+// a name and empty entries are ignored.
 void add_filter_name(const char* begin, const char* end) {
     while (begin < end && is_blank(*begin)) ++begin;
     while (end > begin && is_blank(end[-1])) --end;
-    const size_t n = static_cast<size_t>(end - begin);
-    if (n == 0 || n >= kvTraceModuleNameSize || kvTraceModules.count >= kvTraceModuleMax) return;
-    char* name = kvTraceModules.names[kvTraceModules.count++];
-    for (size_t i = 0; i < n; ++i)
-        name[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(begin[i])));
-    name[n] = '\0';
+    if (begin == end) return;
+    std::string name(begin, end);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    kvTraceModules.names.push_back(std::move(name));
 }
 
 void parse_filter(const char* modules) {
@@ -248,22 +303,34 @@ void parse_filter(const char* modules) {
     }
 }
 
-// A base path whose names would not fit the 255-char slots would write
-// somewhere other than asked; tracing then stays off.
-bool fill_file_names(const char* base) {
-    if (std::strlen(base) + 4 > kvTraceFileNameSize) return false;
-    for (int i = 0; i < kvTraceFileCount; ++i)
-        std::snprintf(kvTraceLog.file_names[i], kvTraceFileNameSize, "%s.%02d", base, i);
-    return true;
+void fill_file_names(const char* base) {
+    for (int i = 0; i < kvTraceFileCount; ++i) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%02d", i);
+        kvTraceLog.file_names[i] = std::string(base) + suffix;
+    }
 }
 
-struct StartUp {
-    StartUp() {
-        kvTraceConfigure(std::getenv("KVXTRACEFLAGS"), std::getenv("KVXTRACEFILE"),
-                         std::getenv("KVXTRACEMODULES"));
+void close_now(kv_trace_log* log) {
+    Retired retired;
+    std::lock_guard<std::mutex> hold(g_ring_lock);
+    detach_stream(log, retired);
+}
+
+// Declared after the trace state, so destroyed before it: once static
+// clean-up has begun, trace points find tracing off instead of reaching
+// the destroyed names.
+// The stream is closed without kvFclose: the message machinery may be
+// gone by then, and every record has been flushed already.
+struct ShutDown {
+    ~ShutDown() {
+        kvTraceEnabled = 0;
+        std::lock_guard<std::mutex> hold(g_ring_lock);
+        if (kvTraceLog.stream) std::fclose(kvTraceLog.stream);
+        kvTraceLog.stream = nullptr;
+        kvTraceLog.open = 0;
     }
-};
-const StartUp g_start_up;
+} g_shut_down;
 
 }  // namespace
 
@@ -275,7 +342,7 @@ int kvTraceHeader(char* out, const char* source, long line) {
     header.addf("%02d/%02d %02d:%02d:%02d ", local.tm_mon + 1, local.tm_mday, local.tm_hour,
                 local.tm_min, local.tm_sec);
     if (source && *source) {
-        char module[kvTraceModuleNameSize];
+        char module[kModuleSize];
         module_of(source, module);
         if (filtered_out(module)) return -1;
         header.addf("[%s:%ld] ", module, line);
@@ -321,6 +388,7 @@ void kvTraceBuffer(const char* source, long line, const char* label, const void*
     char header[kHeaderSize];
     const int header_len = kvTraceHeader(header, source, line);
     if (header_len < 0) return;
+    // A label that is itself the debug fill pattern cannot be read.
     if (label && is_fill(label)) label = nullptr;
     if (const char* invalid = invalid_argument(buffer, length)) {
         write_invalid(header, static_cast<size_t>(header_len), label, invalid);
@@ -337,39 +405,32 @@ void kvTraceBuffer(const char* source, long line, const char* label, const void*
 
 short kvTraceWrite(kv_trace_log* log, const char* text) {
     if (!log || !text) return 1;
-    if (log->open && put_line(log->stream, text)) return count_line(log);
+    Busy busy;
+    Retired retired;
+    std::lock_guard<std::mutex> hold(g_ring_lock);
+    if (log->open && put_line(log->stream, text)) return count_line(log, retired);
     // The next file may be writable where this one is not; only when it
     // fails as well is tracing given up for the rest of the process.
-    if (kvTraceRotate(log) != 0) return 1;
-    if (put_line(log->stream, text)) return count_line(log);
-    close_stream(log);
+    if (rotate(log, retired) != 0) return 1;
+    if (put_line(log->stream, text)) return count_line(log, retired);
+    detach_stream(log, retired);
     kvTraceEnabled = 0;
     return 1;
 }
 
 short kvTraceRotate(kv_trace_log* log) {
-    close_stream(log);
-    log->file_index = (log->file_index >= kvTraceFileCount - 1 || log->file_index < 0)
-                          ? 0
-                          : log->file_index + 1;
-    const char* name = log->file_names[log->file_index];
-    if (!*name) return 1;
-    FILE* stream = std::fopen(name, "w+");
-    if (!stream) {
-        std::remove(name);
-        stream = std::fopen(name, "w+");
-    }
-    if (!stream) return 1;
-    log->stream = stream;
-    log->open = 1;
-    return 0;
+    if (!log) return 1;
+    Busy busy;
+    Retired retired;
+    std::lock_guard<std::mutex> hold(g_ring_lock);
+    return rotate(log, retired);
 }
 
 short kvTraceConfigure(const char* flags, const char* file_base, const char* modules) {
     kvTraceReset();
     uint32_t value = 0;
     if (!flags || !parse_flags(flags, &value)) return 0;
-    if (!fill_file_names(file_base && *file_base ? file_base : kDefaultBase)) return 0;
+    fill_file_names(file_base && *file_base ? file_base : kDefaultBase);
     parse_filter(modules);
     // The first record opens the ring's first name.
     kvTraceLog.file_index = kvTraceFileCount - 1;
@@ -379,10 +440,28 @@ short kvTraceConfigure(const char* flags, const char* file_base, const char* mod
     return 1;
 }
 
+void kvTraceStartUp() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    const char* flags = std::getenv("KVXTRACEFLAGS");
+    if (!flags) return;
+    // Whoever sets the variable wants a trace; saying why there is none
+    // saves a search through an empty directory.
+    if (!kvTraceConfigure(flags, std::getenv("KVXTRACEFILE"), std::getenv("KVXTRACEMODULES"))) {
+        std::fprintf(stderr,
+                     "KVXTRACEFLAGS=\"%s\" is not a decimal or 0x hexadecimal 32-bit number; "
+                     "tracing stays off\n",
+                     flags);
+        std::fflush(stderr);
+    }
+}
+
 void kvTraceReset() {
-    close_stream(&kvTraceLog);
-    std::memset(&kvTraceLog, 0, sizeof kvTraceLog);
-    std::memset(&kvTraceModules, 0, sizeof kvTraceModules);
+    close_now(&kvTraceLog);
+    kvTraceLog.file_index = 0;
+    for (std::string& name : kvTraceLog.file_names) name.clear();
+    kvTraceModules.names.clear();
     kvTraceEnabled = 0;
     kvTraceReady = 0;
     kvTraceSuppress[0] = kvTraceSuppress[1] = 0;

@@ -5,49 +5,51 @@
 // the out-of-line routines called. Records are formatted in fixed stack
 // buffers, so the memory wrappers can be traced without recursion.
 //
-// Tracing is switched on by the environment, read once before main:
-//   KVXTRACEFLAGS    the flags word, decimal or 0x hexadecimal
-//   KVXTRACEFILE     base path of the trace files (suffixed .00 to .99)
+// Tracing is dormant until kvTraceStartUp (called once by the program's
+// main) finds it configured in the environment:
+//   KVXTRACEFLAGS    the flags word, decimal or 0x hexadecimal; setting it
+//                    switches tracing on
+//   KVXTRACEFILE     base path of the trace files, suffixed .00 to .99
+//                    (default "tabcopy.trc" in the working directory)
 //   KVXTRACEMODULES  comma-separated module names; only they are traced
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 // Bits of kvTraceFlags, one per kind of trace point.
-constexpr uint32_t kvTraceBitOutput = 0x0002;      // report and event-log texts
-constexpr uint32_t kvTraceBitDateType = 0x0010;    // kvIsDateType entry
-constexpr uint32_t kvTraceBitEntry = 0x1000;       // function entries
-constexpr uint32_t kvTraceBitUpshift = 0x2000;     // kvUpshiftNotQuoted texts
-constexpr uint32_t kvTraceBitMemValues = 0x4000;   // memory wrapper values
+constexpr uint32_t kvTraceBitOutput = 0x0002;     // report and event-log texts
+constexpr uint32_t kvTraceBitDateType = 0x0010;   // kvIsDateType entry
+constexpr uint32_t kvTraceBitEntry = 0x1000;      // function entries
+constexpr uint32_t kvTraceBitUpshift = 0x2000;    // kvUpshiftNotQuoted texts
+constexpr uint32_t kvTraceBitMemValues = 0x4000;  // memory wrapper values
 
 // Records per trace file, and the number of files in the ring.
 constexpr int kvTraceFileRecords = 500000;
 constexpr int kvTraceFileCount = 100;
-constexpr int kvTraceFileNameSize = 255;
 // Bytes of a buffer shown at most.
 constexpr long kvTraceShownMax = 100000;
-// Module filter: names of 256 chars each.
-constexpr int kvTraceModuleNameSize = 256;
-constexpr int kvTraceModuleMax = 32;
 
-extern short kvTraceEnabled;   // master switch; cleared when files cannot be written
-extern short kvTraceReady;     // must be set for any record to be written
+extern short kvTraceEnabled;      // master switch; cleared when files cannot be written
+extern short kvTraceReady;        // must be set for any record to be written
 extern short kvTraceSuppress[2];  // any set: no record is written
 extern uint32_t kvTraceFlags;
 
+// Module filter: when names is not empty, only records of these modules
+// (lower-case file names without extension) are written.
 struct kv_trace_filter {
-    int count;  // 0: every module is traced
-    char names[kvTraceModuleMax][kvTraceModuleNameSize];
+    std::vector<std::string> names;
 };
 extern kv_trace_filter kvTraceModules;
 
 struct kv_trace_log {
-    short open;
-    int lines;  // records in the current file
-    FILE* stream;
-    int file_index;
-    char file_names[kvTraceFileCount][kvTraceFileNameSize];
+    short open = 0;
+    int lines = 0;  // records in the current file
+    FILE* stream = nullptr;
+    int file_index = 0;
+    std::string file_names[kvTraceFileCount];
 };
 extern kv_trace_log kvTraceLog;
 
@@ -77,7 +79,11 @@ short kvTraceWrite(kv_trace_log* log, const char* text);
 // Closes the current file and opens the next one of the ring, emptied.
 short kvTraceRotate(kv_trace_log* log);
 
-// Applies a configuration as the start-up does with the environment's
+// Reads KVXTRACEFLAGS, KVXTRACEFILE and KVXTRACEMODULES and applies them;
+// only the first call of the process does anything. A value that cannot
+// be used is named on standard error and leaves tracing off.
+void kvTraceStartUp();
+// Applies a configuration as kvTraceStartUp does with the environment's
 // values (null: not set). Returns 1 when tracing is now on.
 short kvTraceConfigure(const char* flags, const char* file_base, const char* modules);
 
@@ -95,19 +101,19 @@ inline int64_t kvTraceNumber(T value) {
     return static_cast<int64_t>(value);
 }
 
-#define KV_TRACE_FUNCTION(bit, name)                                                  \
-    do {                                                                              \
+#define KV_TRACE_FUNCTION(bit, name)                                                        \
+    do {                                                                                    \
         if (kvTraceOn(bit)) kvTraceFunction(kvTraceSourcePath(__FILE__), __LINE__, (name)); \
     } while (0)
 
-#define KV_TRACE_VALUE(label, value)                                                     \
-    do {                                                                                 \
+#define KV_TRACE_VALUE(label, value)                                                            \
+    do {                                                                                        \
         if (kvTraceOn(kvTraceBitMemValues)) kvTraceValue((label), __LINE__, kvTraceNumber(value)); \
     } while (0)
 
-#define KV_TRACE_BUFFER(bit, label, buffer, length)                                   \
-    do {                                                                              \
-        if (kvTraceOn(bit))                                                           \
-            kvTraceBuffer(kvTraceSourcePath(__FILE__), __LINE__, (label), (buffer),   \
-                          static_cast<int64_t>(length));                              \
+#define KV_TRACE_BUFFER(bit, label, buffer, length)                                 \
+    do {                                                                            \
+        if (kvTraceOn(bit))                                                         \
+            kvTraceBuffer(kvTraceSourcePath(__FILE__), __LINE__, (label), (buffer), \
+                          static_cast<int64_t>(length));                            \
     } while (0)
