@@ -14,10 +14,12 @@
 
 #include "kvapp/console.h"
 #include "kvstd/strutl.h"
+#include "kvstd/trace.h"
 
 char kvProcessIdText[32];
 
 void kvGetProcessID(const tm_ext* t) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "kvGetProcessID");
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%4hd-%02hd-%02hd %02hd:%02hd:%02hd.%03hd%03hd", t->year,
                   t->month, t->day, t->hour, t->minute, t->second, t->msec, t->usec);

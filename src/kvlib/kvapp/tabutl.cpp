@@ -11,6 +11,7 @@
 
 #include "kvapp/cobdef.h"
 #include "kvstd/memutl.h"
+#include "kvstd/trace.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ bool add_block(TABUTL_array* array) {
 }  // namespace
 
 TABUTL_array* TABUTL_arrayCreate() {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "TABUTL_arrayCreate");
     return TABUTL_arrayCreateSized(static_cast<uint32_t>(sizeof(def_entry)), kDefEntriesPerBlock,
                                    kDefEntriesReserved);
 }
@@ -65,12 +67,14 @@ TABUTL_array* TABUTL_arrayCreateSized(uint32_t element_size, uint32_t per_block,
 }
 
 void TABUTL_arrayAllocSize(TABUTL_array* array, uint32_t wanted) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "TABUTL_arrayAllocSize");
     if (!array) return;
     while (array->capacity < wanted)
         if (!add_block(array)) return;
 }
 
 void* TABUTL_arrayNewElement(TABUTL_array* array) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "TABUTL_arrayNewElement");
     if (!array || array->count == std::numeric_limits<uint32_t>::max()) return nullptr;
     TABUTL_arrayAllocSize(array, array->count + 1);
     if (array->capacity <= array->count) return nullptr;
@@ -79,6 +83,7 @@ void* TABUTL_arrayNewElement(TABUTL_array* array) {
 }
 
 void* TABUTL_arrayGetElement(uint32_t index, const TABUTL_array* array) {
+    KV_TRACE_FUNCTION(kvTraceBitEntry, "TABUTL_arrayGetElement");
     if (!array || index >= array->count) return nullptr;
     uint32_t block = 0;
     uint32_t slot = index;
