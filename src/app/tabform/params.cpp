@@ -1,11 +1,310 @@
-// params: owns the DDL output stream, the template path and def_table.
+// params: the run parameter file's commands. Owns the DDL output stream,
+// the template path, the trace switch and def_table.
+//
+// Invariants: a FILE, TABLE or DDLFILE command refused by a message adds no
+// entry and opens nothing, whether or not the message ends the run; only a
+// DDLFILE whose open fails leaves the stream absent, and FILE and TABLE are
+// then refused. An existing DDL file is truncated only under PURGE. Every
+// def_table element is a constructed def_entry sharing the fields of the
+// definition it copies, so key marks and names set through one entry are
+// seen through every entry of that definition. File names, template path,
+// table names and key lists are held whole: nothing is cut to a length.
 #include "tabform/params.h"
+
+#include <cctype>
+#include <filesystem>
+#include <new>
+#include <vector>
+
+#include "kvapp/cobdef.h"
+#include "kvapp/colnaming.h"
+#include "kvapp/console.h"
+#include "kvapp/keycols.h"
+#include "kvapp/parmutl.h"
+#include "kvlog/kvraise.h"
+#include "kvstd/config.h"
+#include "kvstd/strutl.h"
+#include "kvstd/timecnv.h"
+
+static const kvModuleId kModule{"tabform.main", "$Id: params.cpp 1.0 tabcopy $"};
 
 ddl_output_t ddl_file{stdout, "stdout"};
 std::string templ_file_name;
 int16_t trace_switch = 0;
 TABUTL_array* def_table = nullptr;
 
-void get_infile_params() {
-    // Reading the run parameter file comes with the command reader.
+namespace {
+
+const char* const kBanner =
+    "\n***********************************************************************\n"
+    "**            Running with the following parameters                  **\n"
+    "***********************************************************************\n";
+
+const char* const kFileSeparators = " ,;";
+
+// Tokens of a command text, each ended by any of the given separators.
+class token_reader {
+public:
+    explicit token_reader(const std::string& text) : text_(text) {}
+
+    bool next(const char* separators, std::string& token) {
+        const size_t start = text_.find_first_not_of(separators, at_);
+        if (start == std::string::npos) {
+            at_ = text_.size();
+            return false;
+        }
+        size_t end = text_.find_first_of(separators, start);
+        if (end == std::string::npos) end = text_.size();
+        token = text_.substr(start, end - start);
+        at_ = end;
+        return true;
+    }
+    size_t position() const { return at_; }
+    void move_to(size_t at) { at_ = at; }
+
+private:
+    const std::string& text_;
+    size_t at_ = 0;
+};
+
+bool same_word(const std::string& a, const char* b) { return kvStrCmpNoCase(a.c_str(), b) == 0; }
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
 }
+
+// FILE and TABLE need an open DDL stream: their output would go nowhere.
+bool ddl_stream_ready(const std::string& word) {
+    if (ddl_file.stream) return true;
+    kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 362, {"DDLFILE", word});
+    return false;
+}
+
+void upshift_unless_case_sensitive(std::string& command) {
+    if (!global_settings.case_sensitive) kvUpshiftNotQuoted(command);
+}
+
+void file_command(std::string& command, const std::string& word) {
+    if (!ddl_stream_ready(word)) return;
+    upshift_unless_case_sensitive(command);
+    get_cobol_table(command);
+}
+
+void table_command(std::string& command, const std::string& word) {
+    if (!ddl_stream_ready(word)) return;
+    upshift_unless_case_sensitive(command);
+    get_sql_tables();
+}
+
+void ddlfile_command(std::string& command, const std::string&) { create_tabform_file(command); }
+
+// Names the definitions this command added, with the options in force now.
+void cobol_defs_command(std::string& command, const std::string&) {
+    std::vector<cobol_def>& defs = CD_definitions();
+    const size_t before = defs.size();
+    std::string error;
+    if (!CD_read_defs(error, command))
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1244, {error});
+    if (!expand_options) return;
+    for (size_t i = before; i < defs.size(); ++i) expand_columns(&defs[i]);
+}
+
+void template_command(std::string& command, const std::string&) {
+    token_reader tokens(command);
+    std::string word, path;
+    tokens.next(" ", word);
+    if (tokens.next(" ", path))
+        templ_file_name = path;
+    else if (templ_file_name.empty())
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 209, {"DDLTEMPLATEFILE"});
+}
+
+void trace_command(std::string&, const std::string&) { trace_switch = 1; }
+
+void expand_command(std::string& command, const std::string&) {
+    std::string error;
+    if (!parse_expand_options(error, command))
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1247, {"EXPANDDDL", error});
+}
+
+struct command_handler {
+    const char* name;
+    void (*run)(std::string& command, const std::string& word);
+};
+
+const command_handler kCommands[] = {
+    {"FILE", file_command},
+    {"TABLE", table_command},
+    {"DDLFILE", ddlfile_command},
+    {"COBOLDEFSFILE", cobol_defs_command},
+    {"DDLTEMPLATEFILE", template_command},
+    {"TRACE", trace_command},
+    {"EXPANDDDL", expand_command},
+};
+
+void run_command(std::string& command) {
+    token_reader tokens(command);
+    std::string word;
+    if (!tokens.next(" ", word)) return;
+    for (const command_handler& h : kCommands) {
+        if (same_word(word, h.name)) {
+            h.run(command, word);
+            return;
+        }
+    }
+    kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 14, {word});
+}
+
+// Any existing file counts, not only one this process may read: a
+// write-only file would otherwise be truncated without PURGE, and opening a
+// FIFO to test it would block the run.
+bool ddl_file_exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+// The header carries the local time of creation, to the second.
+void write_ddl_header(FILE* stream) {
+    char when[kJtsTextSize];
+    jts_to_text(when, sizeof when, current_jts());
+    std::fprintf(stream, "--\n-- Definitions created %.19s\n--\n\n", when);
+    std::fflush(stream);
+}
+
+// The mode DDLFILE's options ask for: "" for none, null after message 411.
+const char* read_ddl_mode(token_reader& tokens) {
+    const char* mode = "";
+    std::string token;
+    while (tokens.next(" ,", token)) {
+        if (same_word(token, "PURGE")) {
+            mode = "w";
+        } else if (same_word(token, "APPEND")) {
+            mode = "a";
+        } else {
+            kvRaiseMessage(KV_SITE_FN(kModule, "create_tabform_file"), 411);
+            return nullptr;
+        }
+    }
+    return mode;
+}
+
+void open_ddl_file(const std::string& name, const char* mode) {
+    ddl_file.name = name;
+    ddl_file.stream = std::fopen(name.c_str(), mode);
+    if (!ddl_file.stream) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "create_tabform_file"), 1091, {name});
+        return;
+    }
+    write_ddl_header(ddl_file.stream);
+}
+
+struct file_options {
+    std::string table;
+    std::string def_name;
+    std::string keycols;
+};
+
+// KEYCOLS takes what lies between the next "(" and the ")" after it.
+bool read_keycols(const std::string& command, token_reader& tokens, std::string& keycols) {
+    const size_t open = command.find('(', tokens.position());
+    const size_t close = open == std::string::npos ? open : command.find(')', open + 1);
+    if (close == std::string::npos) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 208, {"KEYCOLS"});
+        return false;
+    }
+    keycols = command.substr(open + 1, close - open - 1);
+    tokens.move_to(close + 1);
+    return true;
+}
+
+// The options after the table name; false after the message for the first
+// one refused.
+bool read_file_options(const std::string& command, token_reader& tokens, file_options& out) {
+    bool have_definition = false;
+    std::string token;
+    while (tokens.next(kFileSeparators, token)) {
+        if (same_word(token, "DEF") || same_word(token, "DEFINITION")) {
+            if (!tokens.next(kFileSeparators, out.def_name)) {
+                kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 209, {token});
+                return false;
+            }
+            have_definition = true;
+        } else if (same_word(token, "KEYCOLS")) {
+            if (!read_keycols(command, tokens, out.keycols)) return false;
+        } else {
+            kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 1245, {out.table});
+            return false;
+        }
+    }
+    if (!have_definition)
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 209, {"DEFINITION"});
+    return have_definition;
+}
+
+bool read_file_command(const std::string& command, file_options& out) {
+    token_reader tokens(command);
+    std::string word;
+    tokens.next(" ", word);
+    if (!tokens.next(kFileSeparators, out.table)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 200);
+        return false;
+    }
+    return read_file_options(command, tokens, out);
+}
+
+// The first loaded definition of that name, in load order.
+const cobol_def* find_definition(const std::string& name) {
+    for (const cobol_def& def : CD_definitions())
+        if (kvStrCmpNoCase(def.def_name.c_str(), name.c_str()) == 0) return &def;
+    return nullptr;
+}
+
+}  // namespace
+
+void get_infile_params() {
+    kv_ensure_global_settings();
+    ddl_file = ddl_output_t{stdout, "stdout"};
+    kvReportWrite(kBanner);
+    std::string command;
+    command.reserve(kMaxCommandLength);
+    while (kvGetNextCommand(command)) run_command(command);
+    if (TABUTL_arrayGetElements(def_table) == 0) kvRaiseMessage(KV_SITE(kModule), 36);
+}
+
+void create_tabform_file(const std::string& command) {
+    token_reader tokens(command);
+    std::string word, name;
+    tokens.next(" ", word);
+    if (!tokens.next(" ,", name)) {
+        kvRaiseMessage(KV_SITE(kModule), 209, {word});
+        return;
+    }
+    const char* mode = read_ddl_mode(tokens);
+    if (!mode) return;
+    if (!*mode) {
+        if (ddl_file_exists(name)) {
+            kvRaiseMessage(KV_SITE(kModule), 37, {"DEFSFILE", name});
+            return;
+        }
+        mode = "w";
+    }
+    open_ddl_file(name, mode);
+}
+
+void get_cobol_table(const std::string& command) {
+    file_options options;
+    if (!read_file_command(command, options)) return;
+    const cobol_def* def = find_definition(options.def_name);
+    if (!def) {
+        kvRaiseMessage(KV_SITE(kModule), 1246, {options.def_name});
+        return;
+    }
+    void* slot = TABUTL_arrayNewElement(def_table);
+    if (!slot) return;  // the allocation failure has been reported
+    auto* entry = new (slot) def_entry(*def);
+    if (!options.keycols.empty()) CD_parse_keycols(options.keycols.c_str(), entry);
+    entry->table_name = upper(options.table);
+}
+
+void get_sql_tables() { kvRaiseMessage(KV_SITE(kModule), 16, {"TABLE"}); }

@@ -8,14 +8,23 @@
 #include "kvapp/tabutl.h"
 
 struct ddl_output_t {
-    FILE* stream;      // standard output until DDLFILE names a file
+    FILE* stream;      // standard output until DDLFILE names a file; null after a failed open
     std::string name;  // "stdout" until DDLFILE names a file
 };
 
 extern ddl_output_t ddl_file;
 extern std::string templ_file_name;
 extern int16_t trace_switch;
-// Entries of type def_entry, one per FILE command, in command order.
+// Entries of type def_entry, one per FILE command, in command order. Each
+// shares its fields with the loaded definition it was copied from.
 extern TABUTL_array* def_table;
 
+// Reads every command of the run parameter file.
 void get_infile_params();
+// DDLFILE: opens the DDL file (PURGE, APPEND) and writes its header.
+void create_tabform_file(const std::string& command);
+// FILE: appends a copy of a loaded definition to def_table under a table
+// name, with its KEYCOLS marked.
+void get_cobol_table(const std::string& command);
+// TABLE: not supported by this program.
+void get_sql_tables();

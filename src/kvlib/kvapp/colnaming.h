@@ -2,16 +2,22 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct cobol_def;
 
 struct expand_options_t {
-    int32_t style;
-    int32_t zero_fill;
-    int32_t expand_group_arrays;
-    int32_t resolve_dups;
-    int32_t report;
-    int32_t omit_redefs;
-    int32_t fix_long_names;
-    int32_t max_col_name_len;
+    int32_t style;                // 0 none, 1 brackets, 2 underscore, 3 dash, 4 two underscores
+    int32_t zero_fill;            // subscript digits; -1: as many as the occurrence count has
+    int32_t expand_group_arrays;  // 1: columns carry the subscripts of enclosing arrays
+    int32_t resolve_dups;         // 0 none, 1 number, 2 letter, 3 group-name prefix
+    int32_t report;               // always 1
+    int32_t omit_redefs;          // 1: redefining columns are removed
+    int32_t fix_long_names;       // 1: ask for a shorter group-prefixed name
+    int32_t max_col_name_len;     // longest group-prefixed name
 };
 
 // The run's option record; null when it could not be allocated, and the
@@ -20,3 +26,62 @@ extern expand_options_t* expand_options;
 
 // Allocates expand_options with the defaults 3, 1, 0, 0, 1, 0, 1, 30.
 void create_expand_options();
+
+// Applies the option words of an EXPANDDDL command (its first word is the
+// keyword) to expand_options. Returns 1, or 0 with `error` set; options
+// before the failing word stay applied. Without an option record the words
+// are still checked.
+int parse_expand_options(std::string& error, const std::string& command);
+
+// The naming pass over one definition's fields.
+void expand_columns(cobol_def* def);
+
+// ---- The naming pass (colnaming_expand.cpp) ----
+
+struct column_entry;
+//
+// After the pass (any style but 0) every entry has occurs 1, owns its name
+// and has `level` as its depth; `redefines` is left as the field had it and
+// no longer indexes the list: use find_redefined_column.
+
+// The pass with explicit options; does nothing when style is 0.
+void expand_columns(cobol_def* def, const expand_options_t& opts);
+
+// Index of the column that column `index` redefines, or 0.
+int32_t find_redefined_column(const cobol_def& def, int32_t index);
+// find_redefined_column for every column at once, in linear time.
+std::vector<int32_t> find_redefined_columns(const cobol_def& def);
+// The names of the enclosing columns from depth 1 down, each followed by a
+// period, then the column's own name.
+std::string qualified_name(const cobol_def& def, int32_t index);
+
+// Where the pass prints its lines and reads the long-name answers; null
+// restores standard output or standard input.
+void set_naming_console(FILE* in, FILE* out);
+// Reads one line, its line end included when there is one, of any length.
+// Returns false at end of input with nothing read.
+bool read_console_line(FILE* in, std::string& line);
+
+// Steps of the pass, in the order expand_columns runs them.
+int64_t count_expanded_columns(const cobol_def& def);
+void omit_redefines(cobol_def& def);
+void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts);
+void resolve_dups_by_group(cobol_def& def, const expand_options_t& opts);
+// The name column `index` gets instead of the too-long `new_name`; asks on
+// the naming console when fix_long_names is 1.
+std::string fix_long_name(const cobol_def& def, int32_t index, const std::string& new_name,
+                          const expand_options_t& opts);
+void dash_names(cobol_def& def);
+
+// Suffix renaming of repeated names, shared with the redundant-name check
+// of the DDL side. Repeats passes until one renames nothing: in a pass, an
+// elementary column not named FILLER whose name recurs in later columns (of
+// any kind) becomes base + suffix(0) and the k-th later one base +
+// suffix(k). `renaming` (may be empty) is told of each change before it is
+// made, while the column still has its old name.
+struct suffix_renaming {
+    std::function<std::string(int32_t k)> suffix;
+    std::function<void(int32_t index, int32_t k, const std::string& base,
+                       const std::string& new_name)> renaming;
+};
+void rename_repeated_names(std::vector<column_entry>& columns, const suffix_renaming& how);

@@ -20,6 +20,11 @@ struct global_settings_t {
     // Console interrupts and abend.
     int16_t stop_code = 0;
 
+    // Run parameter command reader: the one OBEY level and the ";" mode.
+    int obey_active = 0;
+    FILE* obey_file = nullptr;
+    int16_t semicolon_mode = 0;
+
     // GLOBALS keys.
     int case_sensitive = 0;
     std::string ddl_table;
@@ -42,9 +47,22 @@ struct global_settings_t {
 extern global_settings_t global_settings;
 extern int global_settings_loaded;
 
+// The character-set names a CHARSET value may give, in index order.
+constexpr int kCharsetNameCount = 78;
+extern const char* const kCharsetNames[kCharsetNameCount];
+// Index of `name` (exact case) in kCharsetNames, or -3 when it is not there.
+int kvCharsetIndex(const std::string& name);
+// The value of a GLOBALS command after the key that ends at `from`: the
+// text between a pair of quotes (either kind), or else the rest of the
+// command. False, with `value` empty, when nothing follows the key or the
+// closing quote is missing.
+bool kvConfigValue(const std::string& command, size_t from, std::string& value);
+
 // Resets the record to its defaults, marks it loaded, then reads GLOBALS.
 void load_global_settings();
 // Reads the GLOBALS file of the working directory into global_settings.
+// It starts a new input of the command file reader, so it must not run
+// while that reader is in the middle of another file.
 void readGlobalConfigFile();
 
 inline void kv_ensure_global_settings() {

@@ -1,0 +1,7 @@
+old content
+--
+-- Definitions created {{*}}-{{*}}-{{*}} {{*}}:{{*}}:{{*}}
+--
+
+CREATE TABLE T
+{{...}}

@@ -1,0 +1,14 @@
+--
+-- Definitions created {{*}}-{{*}}-{{*}} {{*}}:{{*}}:{{*}}
+--
+
+CREATE TABLE CUSTOMER
+{{...}}
+CREATE TABLE SALES.CUSTOMERS
+{{...}}
+, PRIMARY KEY
+(
+   CUST_ID
+)
+);
+{{...}}
