@@ -1,0 +1,608 @@
+// colnaming_expand: the naming pass. Turns a closed definition's field list
+// (arrays as single entries, COBOL names) into its column list: OCCURS
+// unrolled into headers, elements and relocated subordinates, optional
+// removal of redefinitions, optional duplicate resolution, hyphens for
+// underscores.
+//
+// Invariants: the column list is a tree in record order at every step (a
+// column at depth d > 0 is preceded by its parent at depth d - 1, and the
+// columns in between are deeper than d - 1), so a parent index computed
+// once stays valid while names change. Elementary columns never have
+// subordinates and only they are renamed by the group-prefix step, so the
+// prefixes it builds from enclosing columns do not change under it.
+//
+// Several steps are defined by comparing every column with every other one;
+// each is done here with hash maps of names so that definitions of a
+// hundred thousand columns are named in linear or N log N time, with the
+// same results and the same printed lines.
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <unordered_map>
+
+#include "kvapp/cobdef.h"
+#include "kvapp/colnaming.h"
+
+namespace {
+
+FILE* naming_in = nullptr;
+FILE* naming_out = nullptr;
+
+FILE* console_in() { return naming_in ? naming_in : stdin; }
+FILE* console_out() { return naming_out ? naming_out : stdout; }
+
+void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Lines are flushed before each question and at the end of the pass, not
+// one by one: a large definition prints a line for each of its columns.
+void say(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(console_out(), format, args);
+    va_end(args);
+}
+
+// Type-ahead must not answer a question the operator has not seen yet. Only
+// a terminal has type-ahead: redirected input is the answers themselves.
+void discard_pending_input(FILE* in) {
+    const int fd = fileno(in);
+    if (fd >= 0 && isatty(fd)) tcflush(fd, TCIFLUSH);
+    std::clearerr(in);
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+bool eligible(const column_entry& c) { return c.elementary && c.name != "FILLER"; }
+
+// Parent index of every column (-1 for the record), from the depths.
+std::vector<int32_t> parents_of(const std::vector<column_entry>& cols) {
+    std::vector<int32_t> parent(cols.size(), -1);
+    std::vector<int32_t> last_at_depth;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        const int32_t depth = std::max<int32_t>(cols[i].level, 0);
+        if (depth > 0 && static_cast<size_t>(depth) <= last_at_depth.size())
+            parent[i] = last_at_depth[depth - 1];
+        last_at_depth.resize(static_cast<size_t>(depth) + 1, -1);
+        last_at_depth[depth] = static_cast<int32_t>(i);
+    }
+    return parent;
+}
+
+std::string qualified_by_parents(const std::vector<column_entry>& cols,
+                                 const std::vector<int32_t>& parent, int32_t index) {
+    std::vector<int32_t> chain;
+    for (int32_t p = parent[index]; p >= 0 && cols[p].level >= 1; p = parent[p]) chain.push_back(p);
+    std::string q;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) q += cols[*it].name + ".";
+    return q + cols[index].name;
+}
+
+// Ancestor k levels up, -1 when k exceeds the depth.
+int32_t ancestor(const std::vector<column_entry>& cols, const std::vector<int32_t>& parent,
+                 int32_t index, int32_t k) {
+    if (k > cols[index].level) return -1;
+    int32_t a = index;
+    for (int32_t step = 0; step < k && a >= 0; ++step) a = parent[a];
+    return a;
+}
+
+// ---- Unrolling ----
+
+// A fill wider than this only pads zeros; an unbounded one (ZEROFILL has no
+// upper limit) could exhaust memory on a large array. It is the longest
+// name the field parser delivers.
+constexpr int32_t kMaxSubscriptDigits = 199;
+
+int32_t digit_count(int64_t n) {
+    int32_t digits = 1;
+    for (; n >= 10; n /= 10) ++digits;
+    return digits;
+}
+
+std::string subscript(int32_t number, int32_t count, const expand_options_t& opts) {
+    int32_t width = opts.zero_fill == -1 ? digit_count(count) : std::max(opts.zero_fill, 0);
+    width = std::min(width, kMaxSubscriptDigits);
+    std::string digits = std::to_string(number);
+    if (static_cast<int32_t>(digits.size()) < width)
+        digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+    switch (opts.style) {
+        case 1: return "[" + digits + "]";
+        case 2: return "_" + digits;
+        case 4: return "__" + digits;
+        default: return "-" + digits;
+    }
+}
+
+int32_t occurs_of(const column_entry& f) { return f.occurs > 1 ? f.occurs : 1; }
+
+// Bytes one occurrence takes in the record. A DISPLAY-2 item stores its
+// 2-byte length prefix, so its occurrences lie ext_len apart, as the layout
+// placed the fields after the array.
+int64_t stored_size(const column_entry& f) {
+    return f.elementary && f.data_type == CD_TYPE_VARCHAR ? f.ext_len : f.int_len;
+}
+
+struct unroller {
+    const std::vector<column_entry>& old;
+    const std::vector<int32_t>& subtree_end;  // first index after each field's subordinates
+    const expand_options_t& opts;
+    std::vector<column_entry>& out;
+    struct array_state {
+        int32_t count = 1;
+        int32_t current = 1;
+    };
+    std::vector<array_state> state;  // by depth
+
+    void name_entry(column_entry& e, const column_entry& f, int32_t depth, bool element) {
+        if (f.name == "FILLER") {
+            e.name = "FILLER";
+            return;
+        }
+        e.name = f.name;
+        const int32_t from = opts.expand_group_arrays ? 1 : depth;
+        for (int32_t d = from; d <= depth; ++d) {
+            const array_state& s = state[d];
+            if (s.count <= 1) continue;
+            if (d == depth && !element) break;
+            e.name += subscript(s.current, s.count, opts);
+        }
+    }
+
+    // The fields sharing a parent, from `first`, at `depth`; a and b are the
+    // parent's old and new offsets.
+    void level(size_t first, int32_t depth, int64_t a, int64_t b) {
+        if (state.size() <= static_cast<size_t>(depth)) state.resize(static_cast<size_t>(depth) + 1);
+        for (size_t i = first; i < old.size() && old[i].level >= depth; i = subtree_end[i]) {
+            if (old[i].level != depth) continue;
+            const column_entry& f = old[i];
+            const int32_t n = occurs_of(f);
+            const bool has_subordinates = i + 1 < old.size() && old[i + 1].level == depth + 1;
+
+            column_entry plain = f;
+            plain.fetch_offset = static_cast<int32_t>(f.fetch_offset - a + b);
+            plain.occurs = 1;
+            if (n > 1) {
+                plain.elementary = 0;
+                plain.data_type = 0;
+                const int32_t span = static_cast<int32_t>(n * stored_size(f));
+                plain.int_len = plain.bin_len = plain.tbl_len = span;
+            }
+            state[depth] = {n, 1};
+            name_entry(plain, f, depth, false);
+            const int64_t plain_offset = plain.fetch_offset;
+            out.push_back(std::move(plain));
+
+            for (int32_t occ = 0; occ < n; ++occ) {
+                int64_t produced_offset = plain_offset;
+                if (n > 1) {
+                    column_entry element = f;
+                    element.occurs = 1;
+                    produced_offset = plain_offset + occ * stored_size(f);
+                    element.fetch_offset = static_cast<int32_t>(produced_offset);
+                    state[depth].current = occ + 1;
+                    name_entry(element, f, depth, true);
+                    out.push_back(std::move(element));
+                }
+                if (has_subordinates) level(i + 1, depth + 1, f.fetch_offset, produced_offset);
+            }
+        }
+    }
+};
+
+std::vector<int32_t> subtree_ends(const std::vector<column_entry>& cols) {
+    std::vector<int32_t> end(cols.size(), static_cast<int32_t>(cols.size()));
+    std::vector<int32_t> open;  // fields whose subordinates may continue
+    for (size_t i = 0; i < cols.size(); ++i) {
+        while (!open.empty() && cols[open.back()].level >= cols[i].level) {
+            end[open.back()] = static_cast<int32_t>(i);
+            open.pop_back();
+        }
+        open.push_back(static_cast<int32_t>(i));
+    }
+    return end;
+}
+
+// ---- Duplicate suffixes ----
+
+std::string number_suffix(int32_t k) { return "_" + std::to_string(k + 1); }
+
+// A, B, ... Z, then the characters after Z up to "~". Further on the
+// character set has no printable characters left (and a char would wrap to
+// NUL, cutting the name), so the suffixes continue with two and more
+// letters, AA, AB, ..., which cannot repeat a single-character one.
+std::string letter_suffix(int32_t k) {
+    if (k <= '~' - 'A') return std::string("_") + static_cast<char>('A' + k);
+    int64_t m = static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27;
+    std::string letters;
+    while (m > 0) {
+        --m;
+        letters.insert(letters.begin(), static_cast<char>('A' + m % 26));
+        m /= 26;
+    }
+    return "_" + letters;
+}
+
+// ---- Group prefixes ----
+
+class group_renamer {
+public:
+    group_renamer(cobol_def& def, const expand_options_t& opts)
+        : cols_(*def.fields), opts_(opts), parent_(parents_of(cols_)) {
+        sep_ = opts.style == 3 ? "-" : opts.style == 4 ? "__" : "_";
+        by_name_.reserve(cols_.size());
+        for (size_t i = 0; i < cols_.size(); ++i)
+            if (eligible(cols_[i])) by_name_[cols_[i].name].insert(static_cast<int32_t>(i));
+    }
+
+    void run() {
+        for (int32_t i = 0; i < static_cast<int32_t>(cols_.size()); ++i) {
+            if (!eligible(cols_[i])) continue;
+            if (by_name_[cols_[i].name].size() < 2) continue;
+            const int32_t k = unique_level(i);
+            if (k == 0) {
+                say("Could not resolve duplicate field name %s\n", cols_[i].name.c_str());
+                continue;
+            }
+            std::vector<int32_t> targets{i};
+            for (int32_t j : by_name_[cols_[i].name])
+                if (j != i) targets.push_back(j);
+            for (int32_t c : targets) {
+                const int32_t a = ancestor(cols_, parent_, c, k);
+                // A shallower duplicate has no prefix at this level; it keeps
+                // its name rather than take one from another level.
+                if (a < 0) continue;
+                std::string name = cols_[a].name + sep_ + cols_[c].name;
+                name = fix_long(c, name);
+                say("Changing %s to %s\n", qualified_by_parents(cols_, parent_, c).c_str(),
+                    name.c_str());
+                rename(c, name);
+            }
+        }
+    }
+
+private:
+    std::string candidate(int32_t c, int32_t k) const {
+        return cols_[ancestor(cols_, parent_, c, k)].name + sep_ + cols_[c].name;
+    }
+
+    // Candidate counts of every eligible column at level k, built when a
+    // level is first needed and kept current by rename().
+    std::unordered_map<std::string, int32_t>& candidates(int32_t k) {
+        if (by_level_.size() <= static_cast<size_t>(k)) by_level_.resize(static_cast<size_t>(k) + 1);
+        if (!by_level_[k]) {
+            by_level_[k] = std::make_unique<std::unordered_map<std::string, int32_t>>();
+            by_level_[k]->reserve(cols_.size() * 2);
+            for (int32_t c = 0; c < static_cast<int32_t>(cols_.size()); ++c)
+                if (eligible(cols_[c]) && cols_[c].level >= k) ++(*by_level_[k])[candidate(c, k)];
+        }
+        return *by_level_[k];
+    }
+
+    // The first level whose prefix sets column i apart from every other
+    // eligible column; 0 when none does.
+    int32_t unique_level(int32_t i) {
+        for (int32_t k = 1; k <= cols_[i].level; ++k) {
+            const auto& counts = candidates(k);
+            auto it = counts.find(candidate(i, k));
+            if (it == counts.end() || it->second <= 1) return k;
+        }
+        return 0;
+    }
+
+    void forget(int32_t c) {
+        if (!eligible(cols_[c])) return;
+        auto named = by_name_.find(cols_[c].name);
+        named->second.erase(c);
+        if (named->second.empty()) by_name_.erase(named);
+        for (size_t k = 1; k < by_level_.size(); ++k) {
+            if (!by_level_[k] || cols_[c].level < static_cast<int32_t>(k)) continue;
+            auto it = by_level_[k]->find(candidate(c, static_cast<int32_t>(k)));
+            if (--it->second == 0) by_level_[k]->erase(it);
+        }
+    }
+
+    void remember(int32_t c) {
+        if (!eligible(cols_[c])) return;
+        by_name_[cols_[c].name].insert(c);
+        for (size_t k = 1; k < by_level_.size(); ++k)
+            if (by_level_[k] && cols_[c].level >= static_cast<int32_t>(k))
+                ++(*by_level_[k])[candidate(c, static_cast<int32_t>(k))];
+    }
+
+    void rename(int32_t c, const std::string& name) {
+        forget(c);
+        cols_[c].name = name;
+        remember(c);
+    }
+
+    std::string fix_long(int32_t c, const std::string& name);
+
+    std::vector<column_entry>& cols_;
+    const expand_options_t& opts_;
+    std::vector<int32_t> parent_;
+    std::string sep_;
+    std::unordered_map<std::string, std::set<int32_t>> by_name_;
+    std::vector<std::unique_ptr<std::unordered_map<std::string, int32_t>>> by_level_;
+};
+
+bool too_long(const std::string& name, const expand_options_t& opts) {
+    return static_cast<int64_t>(name.size()) > opts.max_col_name_len;
+}
+
+// The dialogue for one too-long name; `qualified` names the column.
+std::string ask_for_name(const std::string& qualified, std::string name,
+                         const expand_options_t& opts) {
+    for (;;) {
+        say("\nColumn name exceeds maximum length (changing %s to %s)\n", qualified.c_str(),
+            name.c_str());
+        if (!opts.fix_long_names) return name;
+        for (;;) {
+            FILE* in = console_in();
+            discard_pending_input(in);
+            say("Enter new column name: ");
+            std::fflush(console_out());
+            std::string line;
+            if (!read_console_line(in, line)) {
+                say("Keeping created name.\n");
+                return name;
+            }
+            for (char& ch : line) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            const bool has_end = !line.empty() && line.back() == '\n';
+            if (has_end) line.pop_back();
+            // Answers typed on a Windows console or saved with CR LF end
+            // in CR LF; the CR is part of the line end, not of the name.
+            if (has_end && !line.empty() && line.back() == '\r') line.pop_back();
+            size_t start = 0;
+            while (start < line.size() && is_blank(line[start])) ++start;
+            if (!has_end && start == line.size()) continue;
+            const std::string answer = line.substr(start);
+            // EXIT keeps the name under discussion, the one just reported.
+            if (answer == "EXIT" || answer == "E") return name;
+            size_t end = 0;
+            while (end < answer.size() && !is_blank(answer[end])) ++end;
+            if (end > 0) name = answer.substr(0, end);
+            if (too_long(name, opts)) break;
+            return name;
+        }
+    }
+}
+
+std::string group_renamer::fix_long(int32_t c, const std::string& name) {
+    if (!too_long(name, opts_)) return name;
+    return ask_for_name(qualified_by_parents(cols_, parent_, c), name, opts_);
+}
+
+}  // namespace
+
+void set_naming_console(FILE* in, FILE* out) {
+    naming_in = in;
+    naming_out = out;
+}
+
+bool read_console_line(FILE* in, std::string& line) {
+    line.clear();
+    for (;;) {
+        const int c = std::getc(in);
+        if (c == EOF) return !line.empty();
+        line += static_cast<char>(c);
+        if (c == '\n') return true;
+    }
+}
+
+int64_t count_expanded_columns(const cobol_def& def) {
+    if (!def.fields) return 0;
+    const std::vector<column_entry>& cols = *def.fields;
+    // enclosing[d]: product of the occurs of the fields enclosing depth d.
+    std::vector<int64_t> enclosing{1};
+    int64_t total = 0;
+    for (const column_entry& f : cols) {
+        const size_t depth = static_cast<size_t>(std::max<int32_t>(f.level, 0));
+        if (enclosing.size() < depth + 1) enclosing.resize(depth + 1, enclosing.back());
+        const int64_t times = enclosing[depth];
+        const int64_t n = occurs_of(f);
+        total += (n > 1 ? n + 1 : 1) * times;
+        enclosing.resize(depth + 2);
+        enclosing[depth + 1] = times * n;
+    }
+    return total;
+}
+
+void expand_columns(cobol_def* def, const expand_options_t& opts) {
+    if (!def || !def->fields || opts.style == 0) return;
+    std::vector<column_entry>& old = *def->fields;
+    if (old.empty()) return;
+    const int64_t count = count_expanded_columns(*def);
+    if (count > INT32_MAX) {
+        say("Definition %s not expanded: %lld columns exceed the limit of %d\n",
+            def->def_name.c_str(), static_cast<long long>(count), INT32_MAX);
+        std::fflush(console_out());
+        return;
+    }
+    std::vector<column_entry> columns;
+    columns.reserve(static_cast<size_t>(count));
+    const std::vector<int32_t> ends = subtree_ends(old);
+    unroller u{old, ends, opts, columns, {}};
+    u.level(0, old[0].level, 0, 0);
+    old = std::move(columns);
+    def->field_count = static_cast<int32_t>(old.size());
+
+    if (opts.omit_redefs == 1) omit_redefines(*def);
+    if (opts.resolve_dups == 1 || opts.resolve_dups == 2)
+        resolve_dups_by_index(*def, opts);
+    else if (opts.resolve_dups == 3)
+        resolve_dups_by_group(*def, opts);
+    dash_names(*def);
+    std::fflush(console_out());
+}
+
+void expand_columns(cobol_def* def) {
+    if (!expand_options) return;
+    expand_columns(def, *expand_options);
+}
+
+int32_t find_redefined_column(const cobol_def& def, int32_t index) {
+    if (!def.fields || index < 0 || index >= static_cast<int32_t>(def.fields->size())) return 0;
+    const std::vector<column_entry>& cols = *def.fields;
+    const column_entry& c = cols[index];
+    if (index > 0 && cols[index - 1].level == c.level && !cols[index - 1].elementary) return 0;
+    for (int32_t j = 1; j < index; ++j)
+        if (cols[j].level == c.level && cols[j].fetch_offset == c.fetch_offset) return j;
+    return 0;
+}
+
+namespace {
+
+uint64_t place_key(const column_entry& c) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(c.level)) << 32) |
+           static_cast<uint32_t>(c.fetch_offset);
+}
+
+}  // namespace
+
+std::vector<int32_t> find_redefined_columns(const cobol_def& def) {
+    if (!def.fields) return {};
+    const std::vector<column_entry>& cols = *def.fields;
+    std::vector<int32_t> result(cols.size(), 0);
+    std::unordered_map<uint64_t, int32_t> first_at;  // (depth, offset) -> first index from 1
+    for (int32_t i = 1; i < static_cast<int32_t>(cols.size()); ++i) {
+        const bool after_group = cols[i - 1].level == cols[i].level && !cols[i - 1].elementary;
+        auto [it, fresh] = first_at.try_emplace(place_key(cols[i]), i);
+        if (!after_group && !fresh) result[i] = it->second;
+    }
+    return result;
+}
+
+std::string qualified_name(const cobol_def& def, int32_t index) {
+    if (!def.fields || index < 0 || index >= static_cast<int32_t>(def.fields->size())) return "";
+    const std::vector<column_entry>& cols = *def.fields;
+    std::string q = cols[index].name;
+    int32_t depth = cols[index].level;
+    for (int32_t j = index - 1; j >= 0 && depth > 1; --j) {
+        if (cols[j].level != depth - 1) continue;
+        q = cols[j].name + "." + q;
+        depth = cols[j].level;
+    }
+    return q;
+}
+
+void omit_redefines(cobol_def& def) {
+    if (!def.fields) return;
+    std::vector<column_entry>& cols = *def.fields;
+    std::vector<column_entry> kept;
+    kept.reserve(cols.size());
+    std::unordered_map<uint64_t, int32_t> first_at;  // among kept columns from index 1
+    std::vector<int32_t> path;                       // kept index of the latest column per depth
+    size_t i = 0;
+    while (i < cols.size()) {
+        column_entry& c = cols[i];
+        const int32_t depth = std::max<int32_t>(c.level, 0);
+        const int32_t index = static_cast<int32_t>(kept.size());
+        bool redefines = false;
+        if (index > 0 && !(kept.back().level == c.level && !kept.back().elementary))
+            redefines = first_at.count(place_key(c)) != 0;
+        if (redefines) {
+            std::string q;
+            for (int32_t d = 1; d < depth && static_cast<size_t>(d) < path.size(); ++d)
+                q += kept[path[d]].name + ".";
+            say("Eliminating redefines field %s\n", (q + c.name).c_str());
+            size_t next = i + 1;
+            while (next < cols.size() && cols[next].level > c.level) ++next;
+            i = next;
+            continue;
+        }
+        if (index >= 1) first_at.try_emplace(place_key(c), index);
+        path.resize(static_cast<size_t>(depth) + 1, -1);
+        path[depth] = index;
+        kept.push_back(std::move(c));
+        ++i;
+    }
+    cols = std::move(kept);
+    def.field_count = static_cast<int32_t>(cols.size());
+}
+
+void rename_repeated_names(std::vector<column_entry>& cols, const suffix_renaming& how) {
+    const int32_t n = static_cast<int32_t>(cols.size());
+    std::unordered_map<std::string, int32_t> ids;
+    ids.reserve(cols.size() * 2);
+    // By name id, the columns of that name in ascending order. A step takes
+    // every holder after i away and then i itself, which is then the last
+    // one left, so removal is truncation and the lists never hold a column
+    // that has changed its name.
+    std::vector<std::vector<int32_t>> holders;
+    holders.reserve(cols.size() * 2);
+    std::vector<int32_t> id(cols.size());
+    auto intern = [&](const std::string& name) {
+        auto [it, fresh] = ids.try_emplace(name, static_cast<int32_t>(holders.size()));
+        if (fresh) holders.emplace_back();
+        return it->second;
+    };
+    auto hold = [&](int32_t c) {
+        std::vector<int32_t>& list = holders[id[c]];
+        if (list.empty() || list.back() < c)
+            list.push_back(c);
+        else
+            list.insert(std::upper_bound(list.begin(), list.end(), c), c);
+    };
+    for (int32_t i = 0; i < n; ++i) {
+        id[i] = intern(cols[i].name);
+        holders[id[i]].push_back(i);
+    }
+    auto rename = [&](int32_t c, int32_t k, const std::string& base, const std::string& name) {
+        if (how.renaming) how.renaming(c, k, base, name);
+        id[c] = intern(name);
+        hold(c);
+        cols[c].name = name;
+    };
+    std::vector<int32_t> later;
+    for (bool renamed = true; renamed;) {
+        renamed = false;
+        for (int32_t i = 0; i < n; ++i) {
+            if (!eligible(cols[i])) continue;
+            std::vector<int32_t>& same = holders[id[i]];
+            if (same.back() <= i) continue;
+            const auto first_later = std::upper_bound(same.begin(), same.end(), i);
+            later.assign(first_later, same.end());
+            same.erase(first_later, same.end());
+            same.pop_back();  // i
+            const std::string base = cols[i].name;
+            rename(i, 0, base, base + how.suffix(0));
+            for (size_t k = 1; k <= later.size(); ++k)
+                rename(later[k - 1], static_cast<int32_t>(k), base,
+                       base + how.suffix(static_cast<int32_t>(k)));
+            renamed = true;
+        }
+    }
+}
+
+void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts) {
+    if (!def.fields) return;
+    std::vector<column_entry>& cols = *def.fields;
+    const std::vector<int32_t> parent = parents_of(cols);
+    suffix_renaming how;
+    how.suffix = opts.resolve_dups == 2 ? letter_suffix : number_suffix;
+    how.renaming = [&](int32_t index, int32_t, const std::string&, const std::string& name) {
+        say("Changing %s to %s\n", qualified_by_parents(cols, parent, index).c_str(), name.c_str());
+    };
+    rename_repeated_names(cols, how);
+}
+
+void resolve_dups_by_group(cobol_def& def, const expand_options_t& opts) {
+    if (!def.fields) return;
+    group_renamer(def, opts).run();
+}
+
+std::string fix_long_name(const cobol_def& def, int32_t index, const std::string& new_name,
+                          const expand_options_t& opts) {
+    if (!too_long(new_name, opts)) return new_name;
+    return ask_for_name(qualified_name(def, index), new_name, opts);
+}
+
+void dash_names(cobol_def& def) {
+    if (!def.fields) return;
+    for (column_entry& c : *def.fields) std::replace(c.name.begin(), c.name.end(), '_', '-');
+}
