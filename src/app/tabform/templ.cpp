@@ -1,6 +1,285 @@
 // templ: reads the DDL template named by DDLTEMPLATEFILE.
+//
+// Invariants: the template is read once, whole lines at a time whatever
+// their length, so a long line is never split into pieces that could be
+// taken for comments or headers; every text is held in growable storage;
+// a type-map row refused by a message is not stored, so every stored row
+// has all six of its fields as written.
 #include "tabform/templ.h"
 
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "kvapp/colnaming.h"
+#include "kvlog/kvraise.h"
+#include "kvstd/fileutl.h"
+#include "tabform/params.h"
+
+static const kvModuleId kModule{"tabform.main", "$Id: templ.cpp 1.0 tabcopy $"};
+
+std::string templ_text;
+std::vector<type_map_entry> type_map;
+std::vector<name_map_entry> name_map;
+templ_options_t templ_options;
+
+void reset_templ() {
+    templ_text.clear();
+    type_map.clear();
+    name_map.clear();
+    templ_options = templ_options_t{};
+}
+
+namespace {
+
+enum class section { none, table_creation, name_mapping, type_mapping, parameters };
+
+struct section_header {
+    const char* line;
+    section which;
+};
+
+// Headers are compared exactly, newline included: a header with a trailing
+// blank, another case, or on a last line without newline is a comment.
+const section_header kHeaders[] = {
+    {"# Table Creation Section\n", section::table_creation},
+    {"# Column Name Mapping Section\n", section::name_mapping},
+    {"# Column Type Mapping Section\n", section::type_mapping},
+    {"# Miscellaneous Parameters Section\n", section::parameters},
+};
+
+bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// The blank-separated words of a line.
+class word_reader {
+public:
+    explicit word_reader(const std::string& text) : text_(text) {}
+    bool next(std::string& word) {
+        while (at_ < text_.size() && is_blank(text_[at_])) ++at_;
+        if (at_ == text_.size()) return false;
+        const size_t start = at_;
+        while (at_ < text_.size() && !is_blank(text_[at_])) ++at_;
+        word.assign(text_, start, at_ - start);
+        return true;
+    }
+
+private:
+    const std::string& text_;
+    size_t at_ = 0;
+};
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Lines are reported without their newline, so a message shows the line
+// as one line of its own text.
+std::string without_newline(const std::string& line) {
+    if (!line.empty() && line.back() == '\n') return line.substr(0, line.size() - 1);
+    return line;
+}
+
+// One line with its newline (none on a last line that lacks it); false at
+// the end of the file.
+bool read_line(FILE* stream, std::string& line) {
+    line.clear();
+    int c;
+    while ((c = std::getc(stream)) != EOF) {
+        line.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+    }
+    return !line.empty();
+}
+
+// A Y/N/number word of a type-map row. A number is read like its leading
+// decimal digits (0 without any); it must fit the 16-bit field and must not
+// collide with the stored value of N. Returns false for a refused number.
+bool parse_yn_value(const std::string& word, int16_t& value) {
+    if (word[0] == 'Y') {
+        value = kTemplYes;
+        return true;
+    }
+    if (word[0] == 'N') {
+        value = kTemplNo;
+        return true;
+    }
+    size_t at = 0;
+    bool negative = false;
+    if (word[0] == '-' || word[0] == '+') {
+        negative = word[0] == '-';
+        at = 1;
+    }
+    long number = 0;
+    for (; at < word.size() && std::isdigit(static_cast<unsigned char>(word[at])); ++at) {
+        number = number * 10 + (word[at] - '0');
+        // Beyond the field's range: the row would silently hold another value.
+        if (number > -static_cast<long>(INT16_MIN)) return false;
+    }
+    if (negative) number = -number;
+    if (number > INT16_MAX || number < INT16_MIN || number == kTemplNo) return false;
+    value = static_cast<int16_t>(number);
+    return true;
+}
+
+void refuse_type_row(const std::string& line) {
+    kvRaiseMessage(KV_SITE_FN(kModule, "add_type_map"), 1253, {without_newline(line)});
+}
+
+}  // namespace
+
+void add_type_map(const std::string& line) {
+    word_reader words(line);
+    std::string word[6];
+    for (std::string& w : word) {
+        if (!words.next(w)) {
+            // A short row is not stored: its missing fields would be guesses.
+            refuse_type_row(line);
+            return;
+        }
+    }
+    type_map_entry row;
+    row.type_key = upper(word[0]);
+    row.sql_type = word[1];
+    for (char& c : row.sql_type)
+        if (c == '_') c = ' ';
+    // Words come as size spec, scale spec, precision limit, scale limit.
+    int16_t* const targets[] = {&row.size_spec, &row.scale_spec, &row.prec_limit, &row.scale_limit};
+    for (int i = 0; i < 4; ++i) {
+        if (!parse_yn_value(word[i + 2], *targets[i])) {
+            refuse_type_row(line);
+            return;
+        }
+    }
+    type_map.push_back(std::move(row));
+}
+
+void add_name_map(const std::string& line) {
+    word_reader words(line);
+    std::string column, replacement;
+    if (!words.next(column) || !words.next(replacement)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "add_name_map"), 1252, {without_newline(line)});
+        return;
+    }
+    for (char& c : column)
+        if (c == '-') c = '_';
+    name_map.push_back({upper(column), replacement});
+}
+
+namespace {
+
+struct option_flag {
+    const char* word;
+    int16_t templ_options_t::*flag;
+    int16_t value;
+};
+
+const option_flag kOptionFlags[] = {
+    {"OMITNULL", &templ_options_t::null_clause, 0},
+    {"INCLUDENULL", &templ_options_t::null_clause, 1},
+    {"OMITNOTNULL", &templ_options_t::not_null_clause, 0},
+    {"INCLUDENOTNULL", &templ_options_t::not_null_clause, 1},
+    {"USESAMENULLS", &templ_options_t::use_same_nulls, 1},
+    {"OMITREDEFS", &templ_options_t::include_redefs, 0},
+    {"INCLUDEREDEFS", &templ_options_t::include_redefs, 1},
+    {"OMITCOMMENTS", &templ_options_t::include_comments, 0},
+    {"INCLUDECOMMENTS", &templ_options_t::include_comments, 1},
+};
+
+void resolve_dup_columns_option(word_reader& words, const std::string& keyword) {
+    std::string value;
+    words.next(value);
+    if (value == "NONE")
+        templ_options.resolve_dup_columns = kResolveDupNone;
+    else if (value == "INDEX")
+        templ_options.resolve_dup_columns = kResolveDupIndex;
+    else if (value == "ALPHAINDEX")
+        templ_options.resolve_dup_columns = kResolveDupAlphaIndex;
+    else
+        kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 213, {keyword});
+    // Renaming works on every field, so redefinitions must stay columns.
+    templ_options.include_redefs = 1;
+}
+
+}  // namespace
+
+void add_param(const std::string& line) {
+    const std::string text = without_newline(line);
+    word_reader words(text);
+    std::string keyword;
+    words.next(keyword);
+    const std::string word = upper(keyword);
+    for (const option_flag& o : kOptionFlags) {
+        if (word == o.word) {
+            templ_options.*(o.flag) = o.value;
+            return;
+        }
+    }
+    if (word == "RESOLVEDUPCOLUMNS") {
+        resolve_dup_columns_option(words, keyword);
+    } else if (word == "EXPANDDDL") {
+        std::string error;
+        if (!parse_expand_options(error, text))
+            kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 1244, {error});
+    } else {
+        kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 14, {word});
+    }
+}
+
+namespace {
+
+bool header_of(const std::string& line, section& which) {
+    for (const section_header& h : kHeaders) {
+        if (line == h.line) {
+            which = h.which;
+            return true;
+        }
+    }
+    return false;
+}
+
+void handle_line(section current, const std::string& line) {
+    switch (current) {
+        case section::table_creation:
+            templ_text += line;
+            return;
+        case section::name_mapping:
+            add_name_map(line);
+            return;
+        case section::type_mapping:
+            add_type_map(line);
+            return;
+        case section::parameters:
+            add_param(line);
+            return;
+        case section::none:
+            kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 1250, {without_newline(line)});
+            return;
+    }
+}
+
+}  // namespace
+
+// After 209 or 1091 nothing was read: 1249 would only repeat the problem.
 void read_templ_file() {
-    // The template reader comes with the DDL writer.
+    if (templ_file_name.empty()) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 209, {"DDLTEMPLATEFILE"});
+        return;
+    }
+    FILE* stream = kvOpenFile(templ_file_name.c_str(), "r");  // raises 1091 itself
+    if (!stream) return;
+    section current = section::none;
+    templ_text.clear();
+    std::string line;
+    while (read_line(stream, line)) {
+        if (header_of(line, current)) continue;
+        if (line[0] == '#') continue;  // a comment, in every section
+        // Empty lines are text in the Table Creation Section, noise elsewhere.
+        if (current != section::table_creation && line == "\n") continue;
+        handle_line(current, line);
+    }
+    kvFclose(stream);
+    if (templ_text.empty() || type_map.empty())
+        kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 1249);
 }

@@ -1,6 +1,226 @@
-// writer: owns the template variables.
+// writer: owns the template variables and writes the table-creation text
+// with its references replaced.
+//
+// Invariants: variables are never removed and keep their creation order;
+// a variable has a number only when its whole text is a decimal integer
+// that fits 64 bits (or it was given a number), so a name such as 2024-01
+// is never reduced to 2024; a reference always writes the variable's own
+// text, and the number is used only for "/" and "*" arithmetic; a
+// reference to no variable is copied as written.
 #include "tabform/writer.h"
 
-void set_templ_var(const char*, const char*, int64_t) {}
-int finish_templ() { return 1; }
-void write_templ() {}
+#include <cctype>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "kvlog/kvraise.h"
+#include "tabform/params.h"
+#include "tabform/templ.h"
+
+static const kvModuleId kModule{"tabform.main", "$Id: writer.cpp 1.0 tabcopy $"};
+
+namespace {
+
+struct templ_var {
+    std::string name;                // upper case
+    std::optional<std::string> text;
+    int64_t number = 0;              // 0: no number
+};
+
+std::vector<templ_var>& variables() {
+    static std::vector<templ_var> table;
+    return table;
+}
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+templ_var* find_var(const std::string& upper_name) {
+    for (templ_var& v : variables())
+        if (v.name == upper_name) return &v;
+    return nullptr;
+}
+
+std::string decimal(int64_t number) {
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "%" PRId64, number);
+    return buffer;
+}
+
+// The value of a text that is wholly a decimal integer: an optional "-",
+// then digits only, within 64 bits. Anything else has no number.
+std::optional<int64_t> whole_decimal(const std::string& text) {
+    size_t at = text.empty() || text[0] != '-' ? 0 : 1;
+    if (at == text.size()) return std::nullopt;
+    const bool negative = at == 1;
+    // Accumulated as a negative value so INT64_MIN is representable.
+    int64_t value = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c < '0' || c > '9') return std::nullopt;
+        const int digit = c - '0';
+        if (value < (INT64_MIN + digit) / 10) return std::nullopt;
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == INT64_MIN) return std::nullopt;
+        value = -value;
+    }
+    return value;
+}
+
+bool is_name_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+size_t name_end(const std::string& text, size_t at) {
+    while (at < text.size() && is_name_char(text[at])) ++at;
+    return at;
+}
+
+// "/" or "*" with digits after a reference to a numbered variable. Returns
+// the position after the digits and sets `result`, or npos when the
+// reference takes no arithmetic.
+size_t apply_arithmetic(const std::string& text, size_t at, int64_t number, int64_t& result) {
+    while (at < text.size() && is_blank(text[at])) ++at;
+    if (at == text.size() || (text[at] != '/' && text[at] != '*')) return std::string::npos;
+    const char op = text[at++];
+    while (at < text.size() && is_blank(text[at])) ++at;
+    const size_t digits = at;
+    // Saturates far above any 64-bit value: the operand's size is all that
+    // matters beyond that point.
+    constexpr unsigned __int128 kCap = static_cast<unsigned __int128>(1) << 100;
+    unsigned __int128 operand = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+        if (operand < kCap) operand = operand * 10 + static_cast<unsigned>(text[at] - '0');
+    if (at == digits) return std::string::npos;
+    __int128 value;
+    if (op == '/') {
+        // A divisor of 0 leaves the number as it is.
+        value = operand == 0 ? number : static_cast<__int128>(number) / static_cast<__int128>(operand);
+    } else {
+        if (operand > static_cast<unsigned __int128>(INT64_MAX) && number != 0) return std::string::npos;
+        value = static_cast<__int128>(number) * static_cast<__int128>(operand);
+        // A product beyond 64 bits is not written: the reference keeps its
+        // operator as text rather than showing a wrapped number.
+        if (value > INT64_MAX || value < INT64_MIN) return std::string::npos;
+    }
+    result = value == 0 ? 1 : static_cast<int64_t>(value);
+    return at;
+}
+
+// Appends the expansion of the reference whose "?" or "%" is at `at`;
+// returns the position after it.
+size_t expand_reference(const std::string& text, size_t at, std::string& out) {
+    const size_t name_start = at + 1;
+    const size_t end = name_end(text, name_start);
+    const templ_var* var = find_var(upper(text.substr(name_start, end - name_start)));
+    if (!var) {
+        out.append(text, at, end - at);
+        return end;
+    }
+    if (var->number == 0) {
+        if (var->text) out += *var->text;
+        return end;
+    }
+    int64_t result = 0;
+    const size_t after = apply_arithmetic(text, end, var->number, result);
+    if (after != std::string::npos) {
+        out += decimal(result);
+        return after;
+    }
+    out += var->text ? *var->text : decimal(var->number);
+    return end;
+}
+
+}  // namespace
+
+void set_templ_var(const char* name, const char* text, int64_t number) {
+    const std::string key = upper(name ? name : "");
+    templ_var* var = find_var(key);
+    if (!var) {
+        variables().push_back({key, std::nullopt, 0});
+        var = &variables().back();
+    }
+    var->text.reset();
+    var->number = 0;
+    if (text) {
+        var->text = text;
+        if (std::optional<int64_t> value = whole_decimal(var->text.value())) var->number = *value;
+    }
+    if (number != 0) {
+        var->number = number;
+        var->text = decimal(number);
+    }
+}
+
+bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
+    name = upper(name);
+    const templ_var* var = find_var(name);
+    if (!var) return false;
+    number = var->number;
+    text = var->text ? *var->text : (var->number ? decimal(var->number) : std::string());
+    return true;
+}
+
+void reset_templ_vars() { variables().clear(); }
+
+int finish_templ() {
+    static const char* const kKeywords[] = {"TABLE",   "DEFINE",  "COLUMNS",  "KEYCOLUMNS",
+                                            "MAXMEGS", "CURMEGS", "MAXPAGES", "CURPAGES"};
+    const std::string& text = templ_text;
+    for (size_t at = 0; at < text.size();) {
+        if (text[at] != '%') {
+            ++at;
+            continue;
+        }
+        if (at + 1 < text.size() && text[at + 1] == '%') {
+            at += 2;
+            continue;
+        }
+        const size_t end = name_end(text, at + 1);
+        const std::string name = upper(text.substr(at + 1, end - at - 1));
+        bool known = false;
+        for (const char* keyword : kKeywords) known = known || name == keyword;
+        if (!known) kvRaiseMessage(KV_SITE_FN(kModule, "finish_templ"), 1251, {name});
+        at = end;
+    }
+    return 1;
+}
+
+std::string expand_templ_text(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        if (c != '?' && c != '%') {
+            const size_t next = text.find_first_of("?%", at);
+            const size_t stop = next == std::string::npos ? text.size() : next;
+            out.append(text, at, stop - at);
+            at = stop;
+        } else if (at + 1 < text.size() && text[at + 1] == c) {
+            out += c;
+            at += 2;
+        } else {
+            at = expand_reference(text, at, out);
+        }
+    }
+    return out;
+}
+
+void write_templ() {
+    // A DDLFILE whose open failed leaves no stream; that failure has been
+    // reported, and there is nowhere to write.
+    FILE* stream = ddl_file.stream;
+    if (!stream) return;
+    const std::string out = expand_templ_text(templ_text);
+    std::fwrite(out.data(), 1, out.size(), stream);
+    std::fflush(stream);
+}

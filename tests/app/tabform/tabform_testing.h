@@ -1,0 +1,118 @@
+// Helpers for the DDL generation tests: scratch files, a clean template and
+// variable state, and hand-built items.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kvapp/cobdef.h"
+#include "tabform/params.h"
+#include "tabform/templ.h"
+#include "tabform/writer.h"
+
+namespace tabform_testing {
+
+// A scratch folder of this process, removed at exit.
+inline const std::filesystem::path& scratch_dir() {
+    struct holder {
+        std::filesystem::path path;
+        holder() {
+            path = std::filesystem::temp_directory_path() /
+                   ("tabcopy-tabform-" + std::to_string(::getpid()));
+            std::filesystem::create_directories(path);
+        }
+        ~holder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static holder h;
+    return h.path;
+}
+
+inline std::string write_scratch(const std::string& name, const std::string& content) {
+    const std::filesystem::path path = scratch_dir() / name;
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+    return path.string();
+}
+
+// Template, options, variables and run switches as before any run.
+inline void reset_state() {
+    reset_templ();
+    reset_templ_vars();
+    templ_file_name.clear();
+    trace_switch = 0;
+    ddl_file.stream = stdout;
+    ddl_file.name = "stdout";
+}
+
+// Reads `content` as the run's template.
+inline void read_template(const std::string& content) {
+    static int serial = 0;
+    templ_file_name = write_scratch("t" + std::to_string(++serial) + ".tpl", content);
+    read_templ_file();
+}
+
+inline std::string var_text(const char* name) {
+    std::string key = name, text;
+    int64_t number = 0;
+    get_templ_var(key, number, text);
+    return text;
+}
+
+inline int64_t var_number(const char* name) {
+    std::string key = name, text;
+    int64_t number = 0;
+    get_templ_var(key, number, text);
+    return number;
+}
+
+// An item: depth, name, data type (-1: group), offset, length.
+struct item_spec {
+    int16_t depth;
+    const char* name;
+    int data_type;
+    int32_t offset;
+    int32_t length;
+};
+
+inline column_entry make_item(const item_spec& s) {
+    column_entry c;
+    c.level = s.depth;
+    c.name = s.name;
+    c.elementary = s.data_type >= 0;
+    c.data_type = static_cast<int16_t>(s.data_type < 0 ? 0 : s.data_type);
+    c.fetch_offset = s.offset;
+    c.int_len = c.bin_len = c.tbl_len = c.ext_len = s.length;
+    return c;
+}
+
+inline def_entry make_entry(const std::string& table, std::initializer_list<item_spec> specs) {
+    def_entry e;
+    e.table_name = table;
+    e.fields = std::make_shared<std::vector<column_entry>>();
+    for (const item_spec& s : specs) e.fields->push_back(make_item(s));
+    e.field_count = static_cast<int32_t>(e.fields->size());
+    if (!e.fields->empty()) e.def_name = e.fields->front().name;
+    return e;
+}
+
+// The whole content of a stream written to a temporary file.
+inline std::string stream_text(FILE* stream) {
+    std::fflush(stream);
+    std::rewind(stream);
+    std::string text;
+    int c;
+    while ((c = std::getc(stream)) != EOF) text.push_back(static_cast<char>(c));
+    return text;
+}
+
+}  // namespace tabform_testing

@@ -1,0 +1,4 @@
+--
+-- Definitions created {{*}}
+--
+
