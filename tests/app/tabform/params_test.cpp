@@ -20,6 +20,7 @@
 #include "kvstd/config.h"
 #include "message_recorder.h"
 #include "tabform/params.h"
+#include "test_files.h"
 
 namespace {
 
@@ -40,22 +41,8 @@ const char* const kBanner =
     "**            Running with the following parameters                  **\n"
     "***********************************************************************\n";
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string read_stream(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    return text;
-}
+using test_files::read_file;
+using test_files::read_stream;
 
 // The header DDLFILE writes: local date and time to the second.
 const std::regex kHeader(

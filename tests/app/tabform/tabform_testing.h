@@ -13,36 +13,15 @@
 #include <vector>
 
 #include "kvapp/cobdef.h"
+#include "test_files.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
 #include "tabform/writer.h"
 
 namespace tabform_testing {
 
-// A scratch folder of this process, removed at exit.
-inline const std::filesystem::path& scratch_dir() {
-    struct holder {
-        std::filesystem::path path;
-        holder() {
-            path = std::filesystem::temp_directory_path() /
-                   ("tabcopy-tabform-" + std::to_string(::getpid()));
-            std::filesystem::create_directories(path);
-        }
-        ~holder() {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
-    };
-    static holder h;
-    return h.path;
-}
-
-inline std::string write_scratch(const std::string& name, const std::string& content) {
-    const std::filesystem::path path = scratch_dir() / name;
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-    return path.string();
-}
+using test_files::scratch_dir;
+using test_files::write_scratch;
 
 // Template, options, variables and run switches as before any run.
 inline void reset_state() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kvapp/cobdef.h"
+#include "test_files.h"
 
 #ifndef TABCOPY_TEST_SOURCE_DIR
 #define TABCOPY_TEST_SOURCE_DIR "tests"
@@ -21,30 +22,8 @@ inline std::string fixture(const std::string& name) {
     return std::string(TABCOPY_TEST_SOURCE_DIR) + "/kvlib/kvapp/fixtures/cobdef/" + name;
 }
 
-// A scratch folder of this process, removed at exit.
-inline const std::filesystem::path& scratch_dir() {
-    struct holder {
-        std::filesystem::path path;
-        holder() {
-            path = std::filesystem::temp_directory_path() /
-                   ("tabcopy-cobdef-" + std::to_string(::getpid()));
-            std::filesystem::create_directories(path);
-        }
-        ~holder() {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
-    };
-    static holder h;
-    return h.path;
-}
-
-inline std::string write_scratch(const std::string& name, const std::string& content) {
-    const std::filesystem::path path = scratch_dir() / name;
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-    return path.string();
-}
+using test_files::scratch_dir;
+using test_files::write_scratch;
 
 struct read_result {
     int ok = 0;

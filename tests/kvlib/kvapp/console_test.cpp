@@ -8,6 +8,7 @@
 #include "kvapp/console.h"
 #include "kvapp/console_internal.h"
 #include "kvstd/config.h"
+#include "test_files.h"
 
 namespace {
 
@@ -24,15 +25,7 @@ public:
         global_settings.report_file = saved_;
         std::fclose(file_);
     }
-    std::string contents() {
-        std::fflush(file_);
-        std::rewind(file_);
-        std::string text;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) text.append(buf, n);
-        return text;
-    }
+    std::string contents() { return test_files::read_stream(file_); }
 
 private:
     FILE* file_;

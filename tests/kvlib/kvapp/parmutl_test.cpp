@@ -15,27 +15,14 @@
 #include "kvapp/parmutl.h"
 #include "kvstd/config.h"
 #include "message_recorder.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_all(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    return text;
-}
-
-FILE* stream_of(const std::string& text) {
-    FILE* f = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::rewind(f);
-    return f;
-}
+const auto read_all = test_files::read_stream;
+using test_files::stream_of;
 
 // One reader run: the parameter text as the run parameter file, the report
 // in a temporary file, the console swallowed, every message recorded.
