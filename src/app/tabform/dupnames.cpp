@@ -52,14 +52,7 @@ void warn_repeated(const std::vector<column_entry>& items) {
 // differ from another only in letter case.
 std::string alpha_suffix(int32_t k) {
     if (k == 0) return "_1";
-    int64_t m = static_cast<int64_t>(k) + 1;
-    std::string letters;
-    while (m > 0) {
-        --m;
-        letters.insert(letters.begin(), static_cast<char>('A' + m % 26));
-        m /= 26;
-    }
-    return "_" + letters;
+    return "_" + kvLetterNumber(static_cast<int64_t>(k) + 1);
 }
 
 std::string index_suffix(int32_t k) { return "_" + std::to_string(k + 1); }

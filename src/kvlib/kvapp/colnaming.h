@@ -85,3 +85,7 @@ struct suffix_renaming {
                        const std::string& new_name)> renaming;
 };
 void rename_repeated_names(std::vector<column_entry>& columns, const suffix_renaming& how);
+
+// The n-th (n >= 1) name of the letter sequence A, B, ..., Z, AA, AB, ...
+// (bijective base 26); suffixes built from it use letters only.
+std::string kvLetterNumber(int64_t n);

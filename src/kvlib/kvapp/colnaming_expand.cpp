@@ -217,14 +217,7 @@ std::string number_suffix(int32_t k) { return "_" + std::to_string(k + 1); }
 // letters, AA, AB, ..., which cannot repeat a single-character one.
 std::string letter_suffix(int32_t k) {
     if (k <= '~' - 'A') return std::string("_") + static_cast<char>('A' + k);
-    int64_t m = static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27;
-    std::string letters;
-    while (m > 0) {
-        --m;
-        letters.insert(letters.begin(), static_cast<char>('A' + m % 26));
-        m /= 26;
-    }
-    return "_" + letters;
+    return "_" + kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27);
 }
 
 // ---- Group prefixes ----
@@ -378,6 +371,16 @@ std::string group_renamer::fix_long(int32_t c, const std::string& name) {
 }
 
 }  // namespace
+
+std::string kvLetterNumber(int64_t n) {
+    std::string letters;
+    while (n > 0) {
+        --n;
+        letters.insert(letters.begin(), static_cast<char>('A' + n % 26));
+        n /= 26;
+    }
+    return letters;
+}
 
 void set_naming_console(FILE* in, FILE* out) {
     naming_in = in;
