@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "kvlog/kvraise.h"
 
@@ -16,14 +17,7 @@ void CD_parse_keycols(const char* list, def_entry* entry) {
     std::string text = list ? list : "";
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 
-    // The first column of each name, so a long list costs one pass over
-    // the columns and not one per word.
-    std::unordered_map<std::string_view, size_t> first_of;
-    std::vector<column_entry>* columns = entry ? entry->fields.get() : nullptr;
-    if (columns)
-        for (size_t i = 0; i < columns->size(); ++i) first_of.try_emplace((*columns)[i].name, i);
-
-    int found = 0;
+    std::vector<std::string> words;
     size_t at = 0;
     while (at < text.size()) {
         if (text[at] == ' ' || text[at] == ',') {
@@ -32,14 +26,31 @@ void CD_parse_keycols(const char* list, def_entry* entry) {
         }
         size_t end = at;
         while (end < text.size() && text[end] != ' ' && text[end] != ',') ++end;
-        const std::string word = text.substr(at, end - at);
+        words.push_back(text.substr(at, end - at));
         at = end;
-        auto it = first_of.find(word);
-        if (it == first_of.end()) {
-            kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1242, {word});
+    }
+
+    // One pass over the columns finds the first column of every listed
+    // name; the table holds the few listed names, not the record's
+    // (which may be a million columns long).
+    constexpr size_t kNone = static_cast<size_t>(-1);
+    std::unordered_map<std::string_view, size_t> first_of;
+    for (const std::string& w : words) first_of.emplace(w, kNone);
+    std::vector<column_entry>* columns = entry ? entry->fields.get() : nullptr;
+    if (columns && !first_of.empty())
+        for (size_t i = 0; i < columns->size(); ++i) {
+            auto it = first_of.find((*columns)[i].name);
+            if (it != first_of.end() && it->second == kNone) it->second = i;
+        }
+
+    int found = 0;
+    for (const std::string& w : words) {
+        size_t index = first_of[w];
+        if (index == kNone) {
+            kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1242, {w});
             continue;
         }
-        (*columns)[it->second].key_column = 1;
+        (*columns)[index].key_column = 1;
         ++found;
     }
     if (found == 0) kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1243);

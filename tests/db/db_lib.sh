@@ -1,0 +1,56 @@
+# Shell functions shared by the database tests. Each test script sources
+# this file; the scripts take the tabcopy program and the source tree as
+# arguments and exit 0 (passed), 1 (failed) or 77 (skipped: a database
+# program is missing).
+
+here=$(cd "$(dirname "$0")" && pwd)
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+skip() {
+    echo "SKIPPED: $*"
+    exit 77
+}
+
+# new_work_dir: a fresh temporary directory (path on standard output).
+new_work_dir() {
+    mktemp -d "${TMPDIR:-/tmp}/tabcopy-db.XXXXXX"
+}
+
+# write_ddl TABCOPY SRC TEMPLATE WORK [COPYBOOK:FILE-COMMAND ...]
+# Runs tabcopy in WORK on the example's parameter file, turned to
+# TEMPLATE (a name under examples/templates/) and to the DDL file
+# WORK/ddl.sql, with one more copybook and FILE command per argument.
+write_ddl() {
+    # Names of their own: a shell function shares the caller's variables.
+    wd_tabcopy=$1 wd_src=$2 wd_template=$3 wd_work=$4
+    shift 4
+    cp "$wd_src/examples/"*.cpy "$wd_work/"
+    mkdir -p "$wd_work/templates"
+    cp "$wd_src/examples/templates/$wd_template.tpl" "$wd_work/templates/"
+    sed -e "s#^DDLTEMPLATEFILE .*#DDLTEMPLATEFILE templates/$wd_template.tpl#" \
+        -e "s#^DDLFILE .*#DDLFILE ddl.sql PURGE#" \
+        "$wd_src/examples/example.par" > "$wd_work/run.par"
+    grep -q "^DDLTEMPLATEFILE templates/$wd_template.tpl\$" "$wd_work/run.par" &&
+        grep -q '^DDLFILE ddl.sql PURGE$' "$wd_work/run.par" ||
+        fail "examples/example.par has no DDLTEMPLATEFILE or DDLFILE line to redirect"
+    for wd_extra in "$@"; do
+        cp "$here/${wd_extra%%:*}" "$wd_work/"
+        printf 'COBOLDEFSFILE %s\n%s\n' "${wd_extra%%:*}" "${wd_extra#*:}" >> "$wd_work/run.par"
+    done
+    if ! (cd "$wd_work" && "$wd_tabcopy" PARAMFILE run.par > tabcopy.out 2>&1); then
+        cat "$wd_work/tabcopy.out" >&2
+        fail "tabcopy did not complete with the $wd_template template"
+    fi
+}
+
+# compare EXPECTED ACTUAL WHAT: passes when the files are equal, else
+# prints the differences and fails.
+compare() {
+    if ! diff -u "$1" "$2" >&2; then
+        fail "$3 differ from $1 (- expected, + found)"
+    fi
+}

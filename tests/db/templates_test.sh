@@ -1,0 +1,116 @@
+#!/bin/sh
+# The templates for databases the tests cannot run (Db2, SQL Server,
+# Oracle, MySQL): the SQL types they give every column of types.cpy, and
+# the columns at and beyond each database's decimal limits, where a
+# template must name the largest exact type or let tabcopy refuse the
+# column (message DD-255, exit status 12) rather than write a type the
+# database rejects.
+# Usage: templates_test.sh TABCOPY SOURCE_DIR
+set -eu
+. "$(dirname "$0")/db_lib.sh"
+tabcopy=$1 src=$2
+
+work=$(new_work_dir)
+trap 'rm -rf "$work"' EXIT
+trap 'exit 1' HUP INT TERM
+
+# columns DDL TABLE: "NAME|TYPE(SIZE)|NULL TEXT" for each column line of
+# TABLE, then "KEY|NAME" for each key line.
+columns() {
+    awk -v table="$2" '
+        /^CREATE TABLE / { inside = ($3 == table); keys = 0; next }
+        !inside { next }
+        /PRIMARY KEY/ { keys = 1; next }
+        /^[ ,]  [^ ]/ {
+            line = substr($0, 4)
+            if (keys) { sub(/ +$/, "", line); print "KEY|" line; next }
+            name = line; sub(/ .*/, "", name)
+            rest = substr(line, length(name) + 1)
+            gsub(/^ +| +$/, "", rest)
+            null = ""
+            if (rest ~ /NOT NULL$/) { null = "NOT NULL"; sub(/ *NOT NULL$/, "", rest) }
+            else if (rest ~ /NULL$/) { null = "NULL"; sub(/ *NULL$/, "", rest) }
+            gsub(/ +\(/, "(", rest); gsub(/ +/, " ", rest)
+            print name "|" rest "|" null
+        }' "$1"
+}
+
+failures=0
+column=1
+for template in db2 sqlserver oracle mysql; do
+    column=$((column + 1))
+    dir="$work/$template"
+    mkdir -p "$dir"
+    write_ddl "$tabcopy" "$src" "$template" "$dir" \
+        "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);"
+    # Db2 leaves nullable, its default, unsaid; key columns are NOT NULL.
+    nullable=NULL
+    [ "$template" = db2 ] && nullable=""
+    grep -v '^#' "$here/expected/templates.txt" |
+        awk -F'|' -v c="$column" -v nullable="$nullable" '
+            { name = $1; type = $c; gsub(/ /, "", name); gsub(/^ +| +$/, "", type)
+              print name "|" type "|" (name == "T_KEY" ? "NOT NULL" : nullable) }
+            END { print "KEY|T_KEY" }' > "$dir/expected.txt"
+    columns "$dir/ddl.sql" TYPES > "$dir/found.txt"
+    if ! diff -u "$dir/expected.txt" "$dir/found.txt" >&2; then
+        echo "FAILED: the $template template's types for types.cpy (- expected, + found)" >&2
+        failures=$((failures + 1))
+    fi
+done
+
+# template | picture of the field | its SQL type, or "refused" and the type
+# name the message must give
+while IFS='|' read -r template picture want; do
+    case "$template" in '#'* | '') continue ;; esac
+    template=$(echo $template) picture=$(echo $picture) want=$(echo $want)
+    dir="$work/one-$template-$(echo "$picture" | tr -c 'A-Za-z0-9' '_')"
+    mkdir -p "$dir/templates"
+    cp "$src/examples/templates/$template.tpl" "$dir/templates/"
+    printf '01 ONE-REC.\n   05 ONE-KEY PIC X(4).\n   05 ONE-FIELD PIC %s.\n' "$picture" > "$dir/one.cpy"
+    printf 'COBOLDEFSFILE one.cpy\nDDLTEMPLATEFILE templates/%s.tpl\nDDLFILE one.sql PURGE\nFILE one DEF ONE-REC KEYCOLS (ONE-KEY);\n' \
+        "$template" > "$dir/run.par"
+    status=0
+    (cd "$dir" && "$tabcopy" PARAMFILE run.par > out.txt 2>&1) || status=$?
+    case "$want" in
+    refused*)
+        type=${want#refused }
+        if [ "$status" -ne 12 ] || ! grep -q "DD-255.* $type\\b" "$dir/out.txt"; then
+            echo "FAILED: $template, PIC $picture: expected DD-255 for $type and status 12, got status $status" >&2
+            cat "$dir/out.txt" >&2
+            failures=$((failures + 1))
+        fi ;;
+    *)
+        found=$(columns "$dir/one.sql" ONE | sed -n 's/^ONE_FIELD|\([^|]*\)|.*/\1/p')
+        if [ "$status" -ne 0 ] || [ "$found" != "$want" ]; then
+            echo "FAILED: $template, PIC $picture: expected $want, got '$found' (status $status)" >&2
+            failures=$((failures + 1))
+        fi ;;
+    esac
+done <<'TABLE'
+# the largest exact type, and the first column beyond it
+db2       | S9(31)        | DECIMAL(31,0)
+db2       | S9(34)        | DECFLOAT(34)
+db2       | S9(35)        | refused DECIMAL
+db2       | 9(35)         | refused DECIMAL
+db2       | V9(40) COMP   | DECFLOAT(34)
+sqlserver | S9(38)        | DECIMAL(38,0)
+sqlserver | S9(39)        | refused DECIMAL
+sqlserver | 9(39)         | refused DECIMAL
+sqlserver | V9(38) COMP   | DECIMAL(38,38)
+sqlserver | V9(39) COMP   | refused NUMERIC
+oracle    | S9(38)        | NUMBER(38,0)
+oracle    | S9(39)        | refused DECIMAL
+oracle    | 9(39)         | refused DECIMAL
+oracle    | V9(127) COMP  | NUMBER(18,127)
+oracle    | V9(128) COMP  | refused NUMERIC
+mysql     | S9(65)        | DECIMAL(65,0)
+mysql     | S9(66)        | refused DECIMAL
+mysql     | 9(66)         | refused DECIMAL
+mysql     | S9(35)V9(30)  | DECIMAL(65,30)
+mysql     | S9(2)V9(31)   | refused DECIMAL
+mysql     | V9(30) COMP   | DECIMAL(65,30)
+mysql     | V9(31) COMP   | refused NUMERIC
+TABLE
+
+[ "$failures" -eq 0 ] || fail "$failures template checks"
+echo "passed: the Db2, SQL Server, Oracle and MySQL templates"
