@@ -1,7 +1,8 @@
 // driver: start-up, command line and the main sequence. Every phase runs
 // once, in a fixed order; only -v, HELP/"?" and a missing parameter file
 // end the run early (status 0). Any other early end comes from a message
-// whose severity ends the process.
+// whose severity ends the process. A run that lost output (a write that
+// failed, an error log that could not be opened) never ends with status 0.
 #include "tabform/driver.h"
 
 #include <cstdio>
@@ -28,6 +29,10 @@ static const kvModuleId kModule{"tabform.main", "$Id: driver.cpp 1.0 tabcopy $"}
 
 const char* program_name = "tabcopy";
 tm_ext start_time;
+
+// The status of a run an error ended: output that was lost is an error
+// even when the catalogue let the run go on after reporting it.
+static int final_status() { return kvOutputLost() ? 12 : 0; }
 
 void usage(int exit_flag, const char* argument, const char* program) {
     std::fprintf(stderr, "Usage: %s %s", program,
@@ -83,7 +88,8 @@ static void scan_arguments(int argc, char** argv) {
             global_settings.pause_at_end = 1;
         } else if (keyword_is(arg, "NOPAUSEATEND")) {
             global_settings.pause_at_end = 0;
-        } else if (keyword_is(arg, "HELP") || std::strcmp(arg, "?") == 0) {
+        } else if (keyword_is(arg, "HELP") || keyword_is(arg, "--help") ||
+                   std::strcmp(arg, "?") == 0) {
             usage(1, arg, program_name);
         } else {
             usage(0, arg, program_name);
@@ -91,11 +97,19 @@ static void scan_arguments(int argc, char** argv) {
     }
 }
 
+// --help and --version are accepted for users who type them out of habit;
+// --version, like -v, only as the sole argument, and spelt exactly.
+static bool is_version_request(int argc, char** argv) {
+    if (argc != 2) return false;
+    return std::strcmp(argv[1], "-v") == 0 || std::strcmp(argv[1], "-V") == 0 ||
+           std::strcmp(argv[1], "--version") == 0;
+}
+
 void init_functions(int argc, char** argv) {
     kv_ensure_global_settings();
-    if (argc == 2 && (std::strcmp(argv[1], "-v") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+    if (is_version_request(argc, argv)) {
         kvPrintBanner(nullptr, 0, kvFrameLine);
-        std::exit(0);
+        std::exit(final_status());
     }
     kvInstallConsoleHandler();
     kvInitConsole();
@@ -137,5 +151,5 @@ int tabcopy_main(int argc, char** argv) {
     // even negative, count for very long parameter files.
     kvReportPrintf("\n\nDefinitions generated for %u files in %s\n\n",
                    TABUTL_arrayGetElements(def_table), ddl_file.name.c_str());
-    return 0;
+    return final_status();
 }

@@ -12,6 +12,8 @@
 #include "tabform/params.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <new>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "kvapp/parmutl.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
+#include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
 #include "kvstd/timecnv.h"
 
@@ -165,11 +168,14 @@ bool ddl_file_exists(const std::string& path) {
 }
 
 // The header carries the local time of creation, to the second.
-void write_ddl_header(FILE* stream) {
+void write_ddl_header(FILE* stream, const std::string& name) {
     char when[kJtsTextSize];
     jts_to_text(when, sizeof when, current_jts());
-    std::fprintf(stream, "--\n-- Definitions created %.19s\n--\n\n", when);
-    std::fflush(stream);
+    char header[kJtsTextSize + 64];
+    const int length =
+        std::snprintf(header, sizeof header, "--\n-- Definitions created %.19s\n--\n\n", when);
+    if (!kvWriteFlush(stream, header, static_cast<size_t>(length)))
+        kvWriteFailed(name.c_str(), errno);
 }
 
 // The mode DDLFILE's options ask for: "" for none, null after message 411.
@@ -196,7 +202,7 @@ void open_ddl_file(const std::string& name, const char* mode) {
         kvRaiseMessage(KV_SITE_FN(kModule, "create_tabform_file"), 1091, {name});
         return;
     }
-    write_ddl_header(ddl_file.stream);
+    write_ddl_header(ddl_file.stream, name);
 }
 
 struct file_options {

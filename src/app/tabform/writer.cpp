@@ -10,6 +10,7 @@
 #include "tabform/writer.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "kvlog/kvraise.h"
+#include "kvstd/fileutl.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
 
@@ -221,6 +223,5 @@ void write_templ() {
     FILE* stream = ddl_file.stream;
     if (!stream) return;
     const std::string out = expand_templ_text(templ_text);
-    std::fwrite(out.data(), 1, out.size(), stream);
-    std::fflush(stream);
+    if (!kvWriteFlush(stream, out.data(), out.size())) kvWriteFailed(ddl_file.name.c_str(), errno);
 }

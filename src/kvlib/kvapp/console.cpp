@@ -1,15 +1,25 @@
 // console: operator output (report writer, formatted report, centred line)
 // and the start banner. The report stream belongs to global_settings; this
-// module only writes to it. On Linux the console needs no colour or window
-// calls: the text itself is all the operator sees, so none is written.
+// module only writes to it, and drops it when it stops taking text. On
+// Linux the console needs no colour or window calls: the text itself is
+// all the operator sees, so none is written.
+//
+// Invariants: a text that standard output refuses goes to standard error,
+// which stands in for the console from then on; a report file that refuses
+// a text is closed and no longer written. Either failure is reported once
+// (1093), after the text in hand has been written wherever it still can.
 #include "kvapp/console.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "kvapp/console_internal.h"
 #include "kvbuild.h"
 #include "kvstd/config.h"
+#include "kvstd/fileutl.h"
 #include "kvstd/memutl.h"
 #include "kvstd/trace.h"
 
@@ -22,17 +32,44 @@ const char* const kvBuildLine =
     KV_BUILD_OS " " KV_BUILD_ARCH " " KV_BUILD_CONFIG " build of " KV_BUILD_DATE " " KV_BUILD_TIME;
 const char* const kvNoticeLine = "\nCopyright (c) 2026 Brantix. All rights reserved.\n";
 
+namespace {
+
+std::atomic<bool> g_console_failed{false};
+
+// When standard error fails as well, nothing is left that could tell the
+// operator; the exit status still does.
+void write_console(const char* text, size_t len) {
+    if (!g_console_failed.load()) {
+        if (kvWriteFlush(stdout, text, len)) return;
+        const int error = errno;
+        g_console_failed.store(true);
+        kvWriteFailed("standard output", error);
+    }
+    kvWriteFlush(stderr, text, len);
+}
+
+void write_report(const char* text, size_t len) {
+    FILE* report = global_settings.report_file;
+    if (!report || kvWriteFlush(report, text, len)) return;
+    const int error = errno;
+    // Dropped before the failure is reported: the message is written
+    // through here as well.
+    global_settings.report_file = nullptr;
+    std::fclose(report);
+    kvWriteFailed(global_settings.report_file_name.c_str(), error);
+}
+
+}  // namespace
+
 void kvReportWrite(const char* text) {
     kv_ensure_global_settings();
     KV_TRACE_BUFFER(kvTraceBitOutput, "[rpt]", text, text ? std::strlen(text) : 0);
     if (!text) return;
     size_t len = std::strlen(text);
-    std::fwrite(text, 1, len, stdout);
-    std::fflush(stdout);
-    if (FILE* report = global_settings.report_file) {
-        std::fwrite(text, 1, len, report);
-        std::fflush(report);
-    }
+    kvOutputScopeBegin();
+    write_console(text, len);
+    write_report(text, len);
+    kvOutputScopeEnd();
 }
 
 int kvReportNextSize(int size, int produced) {
@@ -84,11 +121,13 @@ void kvInitConsole() {
 void kvPrintBanner(const char* extra, int form, const char* frame) {
     const char* lines[] = {kvProgramTitle, kvVersionLine, kvBuildLine, kvNoticeLine};
     if (form == 0) {
-        std::printf("\n");
-        for (const char* line : lines) std::printf("%s\n", line);
-        if (extra) std::printf("%s\n", extra);
-        std::printf("\n");
-        std::fflush(stdout);
+        std::string text = "\n";
+        for (const char* line : lines) text += std::string(line) + "\n";
+        if (extra) text += std::string(extra) + "\n";
+        text += "\n";
+        kvOutputScopeBegin();
+        write_console(text.data(), text.size());
+        kvOutputScopeEnd();
         return;
     }
     int width = static_cast<int>(std::strlen(frame));

@@ -8,6 +8,11 @@
 //
 // The abend path formats into stack or reserve buffers, so that it still
 // works when the heap is exhausted.
+//
+// A log that stops taking lines is reported with 1093 once, after the
+// event in hand is complete (console, report, system log), and left alone
+// from then on; an unopenable log gets the could-not-open notice once.
+// Either way the run counts as having lost output.
 #include "kvlog/LegacyErrorHandling.h"
 
 #include <syslog.h>
@@ -24,6 +29,7 @@
 #include "kvapp/console.h"
 #include "kvapp/interrupt.h"
 #include "kvstd/config.h"
+#include "kvstd/fileutl.h"
 #include "kvstd/memutl.h"
 #include "kvstd/strutl.h"
 #include "kvstd/trace.h"
@@ -127,23 +133,22 @@ void open_error_log() {
     }
     int err = errno;
     g_log_state = LogState::Failed;
+    kvNoteOutputLost();
     report_text("\n*** Could not open error log %s (error %d,%s) ***\n", g_log_path.c_str(),
                    err, std::strerror(err));
 }
 
-// A log that stops taking lines (a full disk) is reported once and then
-// left alone, like one that never opened: the events still reach the
-// console and the system log.
+// A log that stops taking lines (a full disk) is left alone from then on,
+// like one that never opened: the events still reach the console and the
+// system log. The state changes before the failure is reported, because
+// the report is itself an event.
 void append_to_error_log(const std::string& line) {
     if (g_log_state == LogState::NotOpened) open_error_log();
     if (g_log_state != LogState::Open) return;
-    bool ok = std::fwrite(line.data(), 1, line.size(), g_log) == line.size();
-    ok = (std::fflush(g_log) == 0) && ok;
-    if (ok) return;
+    if (kvWriteFlush(g_log, line.data(), line.size())) return;
     int err = errno;
     g_log_state = LogState::Failed;
-    report_text("\n*** Could not write error log %s (error %d,%s) ***\n", g_log_path.c_str(),
-                   err, std::strerror(err));
+    kvWriteFailed(g_log_path.c_str(), err);
 }
 
 void record_system_event(const std::string& line, int type) {
@@ -205,17 +210,23 @@ char* kvNormalizeMsg(char* text) {
     return text;
 }
 
+// A write failure found while the event is written is raised when the
+// scope ends, after the lock is released.
 void output_evt(const char* text, int event, const char* id, int type) {
     KV_TRACE_FUNCTION(kvTraceBitEntry, "output_evt");
-    std::lock_guard<std::recursive_mutex> hold(g_event_lock);
-    if (!text) text = "";
-    if (event == 0 && !id) {
-        kvReportWrite(text);
-        size_t len = std::strlen(text);
-        if (len == 0 || text[len - 1] != '\n') kvReportWrite("\n");
-        return;
+    kvOutputScopeBegin();
+    {
+        std::lock_guard<std::recursive_mutex> hold(g_event_lock);
+        if (!text) text = "";
+        if (event == 0 && !id) {
+            kvReportWrite(text);
+            size_t len = std::strlen(text);
+            if (len == 0 || text[len - 1] != '\n') kvReportWrite("\n");
+        } else {
+            write_event(text, event, id, type);
+        }
     }
-    write_event(text, event, id, type);
+    kvOutputScopeEnd();
 }
 
 void kvInfoNoLog(const char* format, ...) {
@@ -280,6 +291,9 @@ void processFatalError(const char*, int) {
         g_abending = true;
     }
     global_settings.stop_code = 1;
+    // Never closed: a write failing now must not turn the abend into an
+    // ordinary error end; the status is 1 either way.
+    kvOutputScopeBegin();
     output_evt("PROCESS ABENDING", 190, nullptr, kEvtError);
     if (global_settings.report_file) std::fflush(global_settings.report_file);
     if (global_settings.pause_at_end) kvPauseAtAbend();

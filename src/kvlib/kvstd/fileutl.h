@@ -1,9 +1,37 @@
 // fileutl: opening and closing streams with a failure report (1091, 1077),
-// and the regular-file test.
+// the regular-file test, and the reporting of writes that fail (1093).
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 FILE* kvOpenFile(const char* path, const char* mode);
+// A stream with unwritten data is flushed first; a flush that fails is
+// reported with 1093 (the data is lost), a close that fails with 1077.
 int kvFclose(FILE* stream);
 int kvIsRegularFile(const char* path);
+
+// Writes `size` bytes to `stream` and flushes it. False when the stream did
+// not take them all; errno then says why.
+bool kvWriteFlush(FILE* stream, const void* data, size_t size);
+
+// Reports a failed write to the file `name` with system error `error`:
+// message 1093 (name, error text), and the run counts as having lost
+// output. Inside an output scope the message waits until the thread's
+// outermost scope ends, so the text being written when the failure was
+// found is complete (logged, echoed) before the message about it.
+void kvWriteFailed(const char* name, int error);
+
+// Output scopes nest per thread. The writers of console, report and
+// error log open one around each text, because the message that reports
+// their own failure is written through them.
+void kvOutputScopeBegin();
+void kvOutputScopeEnd();
+
+// Counts output lost without a 1093 (an error log that could not be
+// opened); kvOutputLost is true after any loss, and the run then ends
+// with a non-zero status.
+void kvNoteOutputLost();
+bool kvOutputLost();
+// Test seam: forgets every loss counted so far.
+void kvOutputLostReset();

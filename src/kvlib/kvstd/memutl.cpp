@@ -1,15 +1,22 @@
-// memutl: the allocation wrappers of the procedural code.
+// memutl: the allocation wrappers of the procedural code, and the one place
+// where running out of memory anywhere in the process ends up.
 //
 // Invariants: a size of 0 never reaches the allocator and never raises;
 // every refused allocation raises 1088 (allocator name, requested size) and
 // yields null; a failed resize leaves the caller's block allocated and
-// unchanged. The only state is the failure seam used by tests.
+// unchanged. The memory reserve is released before the first message about
+// exhausted memory, so that message has room to be built; it is never
+// allocated again. The other state is the failure seam used by tests.
 #include "kvstd/memutl.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
+#include <string>
 
+#include "kvlog/LegacyErrorHandling.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/trace.h"
 
@@ -19,19 +26,52 @@ namespace {
 
 // Successes left before the seam refuses allocations; negative means off.
 std::atomic<long> g_successes_left{-1};
+// The seam refuses the way operator new does (through the new handler).
+std::atomic<bool> g_seam_as_new{false};
+
+// Enough for the abend path of a first message (catalogue, formatting,
+// context report); measured need is well below a tenth of it.
+constexpr size_t kReserveBytes = 2u << 20;
+std::atomic<void*> g_reserve{nullptr};
+// Entries into the exhaustion handler; only the first raises a message.
+std::atomic<int> g_exhaustion_entries{0};
+
+void release_reserve() { std::free(g_reserve.exchange(nullptr)); }
+
+// What operator new does when the system refuses: the new handler runs
+// and the allocation is tried again when it returns; without a handler
+// std::bad_alloc is thrown.
+void fail_like_operator_new() {
+    g_successes_left.store(-1);
+    g_seam_as_new.store(false);
+    std::new_handler handler = std::get_new_handler();
+    if (!handler) throw std::bad_alloc();
+    handler();
+}
 
 // Consults the failure seam; true when this allocation may go ahead.
 bool seam_allows() {
     long left = g_successes_left.load();
     while (left >= 0) {
-        if (left == 0) return false;
+        if (left == 0) {
+            if (!g_seam_as_new.load()) return false;
+            fail_like_operator_new();
+            return true;
+        }
         if (g_successes_left.compare_exchange_weak(left, left - 1)) return true;
     }
     return true;
 }
 
 void report_failure(const char* function, const char* allocator, int size) {
+    // A second failure while the first is being reported (the message
+    // itself needs memory) is left to the first report, which abends.
+    thread_local bool reporting = false;
+    if (reporting) return;
+    reporting = true;
+    release_reserve();
     kvRaiseMessage(KV_SITE_FN(kModule, function), 1088, {allocator, static_cast<int32_t>(size)});
+    reporting = false;
 }
 
 // A negative size would be converted to a huge size_t; no allocator can
@@ -52,9 +92,66 @@ void* allocate(const char* function, const char* allocator, int size, bool zeroe
     return block;
 }
 
+// The new handler. The first call frees the reserve and raises 1094; if
+// the catalogue lets the run go on, operator new tries again with the
+// reserve's room. A later call (the reserve is gone, or the message could
+// not be built) has nothing left to try: the process abends.
+void memory_exhausted() {
+    if (g_exhaustion_entries.fetch_add(1) == 0) {
+        release_reserve();
+        kvRaiseMessage(KV_SITE_FN(kModule, "operator new"), 1094);
+        return;
+    }
+    processFatalError("", 0);
+}
+
+// An exception that nobody catches. The handler may not return, so after
+// the message the process abends whatever its severity.
+[[noreturn]] void uncaught_exception() {
+    std::string what = "no exception";
+    bool memory = false;
+    if (std::exception_ptr current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::bad_alloc&) {
+            memory = true;
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+            what = "an exception of unknown type";
+        }
+    }
+    if (memory)
+        memory_exhausted();
+    else
+        kvRaiseMessage(KV_SITE_FN(kModule, "std::terminate"), 1095, {what});
+    processFatalError("", 0);
+}
+
 }  // namespace
 
-void kvMemFailAfter(long successes) { g_successes_left.store(successes < 0 ? -1 : successes); }
+void kvInstallMemoryFailureHandlers() {
+    if (!g_reserve.load()) g_reserve.store(std::malloc(kReserveBytes));
+    std::set_new_handler(memory_exhausted);
+    std::set_terminate(uncaught_exception);
+}
+
+void kvMemFailAfter(long successes) {
+    g_seam_as_new.store(false);
+    g_successes_left.store(successes < 0 ? -1 : successes);
+}
+
+void kvMemTestHookStartUp() {
+    const char* value = std::getenv("KVXTESTMEMFAIL");
+    if (!value) return;
+    const bool as_new = std::strncmp(value, "new:", 4) == 0;
+    const char* digits = as_new ? value + 4 : value;
+    char* end = nullptr;
+    const long successes = std::strtol(digits, &end, 10);
+    if (end == digits || *end != '\0' || successes < 0) return;
+    kvMemFailAfter(successes);
+    g_seam_as_new.store(as_new);
+}
 
 void* kvMalloc(int size) {
     KV_TRACE_FUNCTION(kvTraceBitEntry, "kvMalloc");

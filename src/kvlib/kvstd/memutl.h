@@ -1,6 +1,7 @@
 // memutl: every heap block of the procedural code comes from these
 // wrappers. A failed allocation raises message 1088 and yields null; a size
-// of 0 yields null without a message.
+// of 0 yields null without a message. The module also owns what happens
+// when memory runs out anywhere else in the process (the C++ runtime).
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,25 @@ void* kvRealloc(void* block, int size);
 int kvFree(void* block);
 void* kvAllocMemcpy(const void* source, int size);
 
+// Routes every allocation failure outside the wrappers to the abend path:
+// operator new that cannot get memory (std::string and std::vector growth,
+// new) raises 1094, and an exception nobody catches raises 1094 for
+// std::bad_alloc and 1095 for anything else; either ends the process
+// through the Abend severity instead of a crash. Also keeps a memory
+// reserve that is released at the first failure, so that the message can
+// still be formatted and written. Call once at start-up.
+void kvInstallMemoryFailureHandlers();
+
 // Test seam: after `successes` further successful allocations through the
 // wrappers, every allocation fails as if the system were out of memory.
 // A negative value switches the seam off (the default).
 void kvMemFailAfter(long successes);
+
+// Test hook for whole runs, called once at start-up: the environment
+// variable KVXTESTMEMFAIL switches the seam on before anything is
+// allocated. "N" makes every allocation through the wrappers after the
+// first N fail (1088); "new:N" makes the next one after the first N fail
+// the way operator new fails, by calling the installed new handler (1094).
+// Anything else, or an absent variable, leaves the seam off. Not meant
+// for operators; the tests of memory exhaustion use it.
+void kvMemTestHookStartUp();

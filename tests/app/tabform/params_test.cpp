@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -387,6 +389,15 @@ TEST_F(Params, EveryDdlFileWritesItsHeaderAndTheLastOneStays) {
     std::fflush(ddl_file.stream);
     EXPECT_TRUE(std::regex_match(read_file(path("a.sql")), kHeader));
     EXPECT_TRUE(std::regex_match(read_file(path("b.sql")), kHeader));
+}
+
+// DDLFILE on a full disk: the header does not fit, and 1093 names the file.
+TEST_F(Params, HeaderThatCannotBeWrittenIsReported) {
+    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "/dev/full not available";
+    create_tabform_file("DDLFILE /dev/full APPEND");
+    ASSERT_EQ(messages_.codes(), Codes{1093});
+    EXPECT_EQ(messages_.last().args, (Args{"/dev/full", std::strerror(ENOSPC)}));
+    close_ddl();
 }
 
 TEST_F(Params, HeaderShowsTheLocalTimeNow) {

@@ -1,7 +1,9 @@
 // Template variables and the expansion of the table-creation text.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/tabform/tabform_testing.h"
@@ -137,6 +139,22 @@ TEST_F(WriterTest, WriteGoesToTheDdlStream) {
     // A DDLFILE that failed to open leaves no stream: nothing is written.
     ddl_file.stream = nullptr;
     write_templ();
+}
+
+// A DDL file that does not take the text (a full disk): 1093 names the
+// DDL file and the system error, once per definition that was not written.
+TEST_F(WriterTest, WriteThatFailsIsReportedWithTheFileName) {
+    FILE* full = std::fopen("/dev/full", "w");
+    if (!full) GTEST_SKIP() << "/dev/full not available";
+    ddl_file.stream = full;
+    ddl_file.name = "out.sql";
+    templ_text = "CREATE TABLE ?TABLE;\n";
+    write_templ();
+    write_templ();
+    ASSERT_EQ(recorder.codes(), (std::vector<uint32_t>{1093, 1093}));
+    EXPECT_EQ(recorder.last().args, (std::vector<std::string>{"out.sql", std::strerror(ENOSPC)}));
+    std::fclose(full);
+    ddl_file.stream = stdout;
 }
 
 }  // namespace

@@ -2,12 +2,18 @@
 // bytes, whatever the length of the formatted text.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "kvapp/console.h"
 #include "kvapp/console_internal.h"
 #include "kvstd/config.h"
+#include "message_recorder.h"
 #include "test_files.h"
 
 namespace {
@@ -102,6 +108,63 @@ TEST(Banner, PlainFormGoesToStandardOutputOnly) {
     EXPECT_EQ(report.contents(), "");
     EXPECT_EQ(console, std::string("\n") + kvProgramTitle + "\n" + kvVersionLine + "\n" +
                            kvBuildLine + "\n" + kvNoticeLine + "\n\n");
+}
+
+// A report file that stops taking text is dropped after the text in hand
+// reached the console, and its failure is raised once with its name.
+TEST(ReportWrite, FailingReportFileIsDroppedAndReportedOnce) {
+    kv_ensure_global_settings();
+    FILE* full = std::fopen("/dev/full", "w");
+    if (!full) GTEST_SKIP() << "/dev/full not available";
+    FILE* saved = global_settings.report_file;
+    const std::string saved_name = global_settings.report_file_name;
+    global_settings.report_file = full;
+    global_settings.report_file_name = "run.rpt";
+    MessageRecorder recorder;
+    testing::internal::CaptureStdout();
+    kvReportWrite("first\n");
+    kvReportWrite("second\n");
+    std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console, "first\nsecond\n");
+    EXPECT_EQ(global_settings.report_file, nullptr);
+    ASSERT_EQ(recorder.codes(), std::vector<uint32_t>{1093});
+    EXPECT_EQ(recorder.last().args, (std::vector<std::string>{"run.rpt", std::strerror(ENOSPC)}));
+    global_settings.report_file = saved;
+    global_settings.report_file_name = saved_name;
+}
+
+// Standard output on a full disk: the refused text and everything after it
+// go to standard error, and the failure is raised once. Run in a child
+// process, because the console stays switched for the rest of the process.
+TEST(ReportWriteDeathTest, FailingConsoleSwitchesToStandardErrorAndReportsOnce) {
+    EXPECT_EXIT(
+        {
+            int full = open("/dev/full", O_WRONLY);
+            if (full < 0) std::_Exit(3);
+            dup2(full, STDOUT_FILENO);
+            MessageRecorder recorder;
+            kvReportWrite("first\n");
+            kvReportWrite("second\n");
+            std::string codes;
+            for (const MessageRecorder::Message& m : recorder.messages())
+                codes += std::to_string(m.code) + " " + m.args.at(0) + ";";
+            std::fprintf(stderr, "codes %s\n", codes.c_str());
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "first\nsecond\ncodes 1093 standard output;\n");
+}
+
+TEST(BannerDeathTest, PlainFormOnAFullConsoleGoesToStandardError) {
+    EXPECT_EXIT(
+        {
+            int full = open("/dev/full", O_WRONLY);
+            if (full < 0) std::_Exit(3);
+            dup2(full, STDOUT_FILENO);
+            MessageRecorder recorder;
+            kvPrintBanner(nullptr, 0, kvFrameLine);
+            std::_Exit(recorder.count(1093) == 1 ? 0 : 4);
+        },
+        testing::ExitedWithCode(0), "Brantix Kivex SQL DDL Generation Utility for COBOL\nVersion ");
 }
 
 }  // namespace

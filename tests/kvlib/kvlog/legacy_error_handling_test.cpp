@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -13,6 +15,8 @@
 
 #include "kvlog/LegacyErrorHandling.h"
 #include "kvstd/config.h"
+#include "kvstd/fileutl.h"
+#include "message_recorder.h"
 
 namespace {
 
@@ -113,17 +117,37 @@ TEST_F(EventOutput, UnopenableLogIsReportedOnceAtTheFirstEvent) {
     EXPECT_NE(console.find("second."), std::string::npos);
 }
 
-TEST_F(EventOutput, FullDiskIsReportedOnce) {
+// A log on a full disk: the event is still echoed whole, the failure is
+// raised once (1093 with the log's path and the system's text) after the
+// event, and later events leave the log alone.
+TEST_F(EventOutput, FullDiskIsReportedOnceAfterTheEvent) {
     setenv("KVXERRLOG", "/dev/full", 1);
     kvErrorLogReset();
+    kvOutputLostReset();
+    MessageRecorder recorder;
     testing::internal::CaptureStdout();
     kvWarn(1, "first");
+    const size_t after_first = recorder.size();
     kvWarn(2, "second");
     std::string console = testing::internal::GetCapturedStdout();
-    std::string notice = "*** Could not write error log /dev/full (error 28,";
-    size_t at = console.find(notice);
-    ASSERT_NE(at, std::string::npos) << console;
-    EXPECT_EQ(console.find(notice, at + 1), std::string::npos);
+    EXPECT_EQ(after_first, 1u);
+    ASSERT_EQ(recorder.codes(), std::vector<uint32_t>{1093});
+    EXPECT_EQ(recorder.last().args, (std::vector<std::string>{"/dev/full", std::strerror(ENOSPC)}));
+    EXPECT_NE(console.find("first."), std::string::npos) << console;
+    EXPECT_NE(console.find("second."), std::string::npos) << console;
+    EXPECT_TRUE(kvOutputLost());
+}
+
+TEST_F(EventOutput, UnopenableLogCountsAsLostOutput) {
+    setenv("KVXERRLOG", "/nonexistent-dir/kvxerr.log", 1);
+    kvErrorLogReset();
+    kvOutputLostReset();
+    MessageRecorder recorder;
+    testing::internal::CaptureStdout();
+    kvInfo(3, "an event");
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(recorder.empty());
+    EXPECT_TRUE(kvOutputLost());
 }
 
 TEST_F(EventOutput, LogLineTextIsCutAt2048Characters) {
@@ -173,6 +197,20 @@ TEST(Abend, LogsProcessAbendingAndEndsWithStatusOne) {
     EXPECT_NE(text.find(" KVX ERROR       190  "), std::string::npos) << text;
     EXPECT_NE(text.find(":  PROCESS ABENDING.\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("not shown"), std::string::npos);
+}
+
+// A log that fails while the abend writes PROCESS ABENDING does not turn
+// the abend into an error end (status 12): the status stays 1.
+TEST(Abend, FailingLogStillEndsWithStatusOne) {
+    EXPECT_EXIT(
+        {
+            setenv("KVXERRLOG", "/dev/full", 1);
+            kvErrorLogReset();
+            kv_ensure_global_settings();
+            global_settings.pause_at_end = 0;
+            processFatalError("", 0);
+        },
+        testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

@@ -1,0 +1,6 @@
+--
+-- Definitions created {{*}}
+--
+
+CREATE TABLE T
+{{...}}
