@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
@@ -76,7 +75,19 @@ void kvInstallConsoleHandler() {
     installed = true;
     sigset_t set = console_signals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(wait_for_signals).detach();
+    pthread_t thread;
+    auto body = [](void*) -> void* {
+        wait_for_signals();
+        return nullptr;
+    };
+    if (pthread_create(&thread, nullptr, body, nullptr) == 0) {
+        pthread_detach(thread);
+        return;
+    }
+    // Without a thread to take them (no memory, a thread limit), the
+    // signals keep their default effect: the run can still be stopped,
+    // only without the question.
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 int console_ask_exit() {
