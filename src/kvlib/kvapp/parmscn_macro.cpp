@@ -321,8 +321,10 @@ void ci_expand_macros(ci_state& st) {
                 st.work += text[i++];
                 continue;
             }
+            // The text is passed in place: a copy of the rest for every
+            // unclosed invocation would make a pass quadratic.
             if (inv.end == ci_npos)
-                kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 272, {text.substr(i)});
+                kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 272, {text.c_str() + i});
             if (inv.end == ci_npos || inv.open == ci_npos || !inv.macro) {
                 st.work += text[i++];
                 continue;

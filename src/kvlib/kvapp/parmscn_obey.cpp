@@ -40,6 +40,11 @@ bool is_being_read(const ci_state& st, const std::string& path) {
     return false;
 }
 
+bool exists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
 // Only a statement that begins with a keyword is split further: the
 // statement of an invocation still waiting for its ")" is looked at again
 // for every line, and must cost no more than its first word.
@@ -58,10 +63,11 @@ int consume(ci_state& st) {
 
 }  // namespace
 
-// A statement that cannot name exactly one file (271, 269), or whose file
-// does not open (266), is dropped: input stays where it is. A file that is
-// already being read could only include itself again until the nesting
-// limit, so it is refused with the same message as a nesting too deep.
+// A statement that cannot name exactly one file (271, 269), that names
+// something other than a regular file (267), or whose file does not open
+// (266), is dropped: input stays where it is. A file that is already being
+// read could only include itself again until the nesting limit, so it is
+// refused with the same message as a nesting too deep.
 int ci_check_get_obey_file(ci_state& st) {
     if (st.in_macro_def || st.waits_for_semicolon) return 0;
     if (!first_word_is(st, {"OBEY", "INCLUDE"})) return 0;
@@ -80,8 +86,14 @@ int ci_check_get_obey_file(ci_state& st) {
                        {static_cast<int32_t>(kCiMaxNestedFiles)});
         return consume(st);
     }
-    if (!kvIsRegularFile(name.c_str()))
+    if (!kvIsRegularFile(name.c_str())) {
         kvRaiseMessage(KV_SITE_FN(kModule, "ci_check_get_obey_file"), 267, {name});
+        // Something that is there but is no regular file (a folder, a FIFO,
+        // a device) is never opened: a FIFO would block the reader and a
+        // device may never end. A missing file still gets its open, whose
+        // failure is reported as well.
+        if (exists(name)) return consume(st);
+    }
     FILE* stream = std::fopen(name.c_str(), "r");
     if (!stream) {
         kvRaiseMessage(KV_SITE_FN(kModule, "ci_check_get_obey_file"), 266, {name});

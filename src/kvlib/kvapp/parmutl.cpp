@@ -1,20 +1,25 @@
 // parmutl: the run parameter command reader.
 //
-// State across calls lives in global_settings only: the OBEY stream with
-// its flag, and the semicolon mode. Invariants: a delivered command is
-// shorter than kMaxCommandLength; a stream is read only while it is open
-// (an OBEY that is refused or fails to open leaves the current input in
-// force); a command refused for its length (394) or cut off by the end of
-// the input (396) is never delivered, and its remaining lines are not
-// mistaken for commands of their own. Physical lines and substituted values
+// State across calls lives in global_settings (the OBEY stream with its
+// flag, and the semicolon mode) and in the identities of the files of the
+// current OBEY chain. Invariants: a delivered command is shorter than
+// kMaxCommandLength; a stream is read only while it is open (an OBEY that
+// is refused or fails to open leaves the current input in force); a
+// command refused for its length (394) or cut off by the end of the input
+// (396) is never delivered, and its remaining lines are not mistaken for
+// commands of their own; an OBEY chain never comes back to a file it has
+// read, so the input always ends. Physical lines and substituted values
 // have no length limit of their own: only the command text is bounded, and
 // comment lines, which never join a command, are not bounded at all.
 #include "kvapp/parmutl.h"
+
+#include <sys/stat.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "kvapp/console.h"
 #include "kvlog/LegacyErrorHandling.h"
@@ -199,6 +204,29 @@ void print_echo(call_state& st) {
     st.echo.clear();
 }
 
+// An OBEY line inside an OBEY file replaces that file (after 270), so a
+// file that names itself, or two that name each other, would replace one
+// another for ever when 270 lets the run go on. The chain of files read
+// since the run parameter file's OBEY line is remembered, and an OBEY back
+// to one of them is refused; the current file then reads on.
+struct file_identity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const file_identity&) const = default;
+};
+
+std::vector<file_identity>& obey_chain() {
+    static std::vector<file_identity> chain;
+    return chain;
+}
+
+bool identify(FILE* stream, file_identity& id) {
+    struct stat st {};
+    if (fstat(fileno(stream), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
 // Every refusal leaves the current input in force. A path that is missing
 // or names no regular file is not opened at all: a directory reads
 // nothing, and a FIFO or device could block the run or never end. The new
@@ -218,6 +246,18 @@ void start_obey(const std::string& path) {
     if (!stream) {
         kvRaiseMessage(PARM_SITE, 266, {path});
         return;
+    }
+    std::vector<file_identity>& chain = obey_chain();
+    if (!global_settings.obey_active) chain.clear();
+    file_identity id{};
+    if (identify(stream, id)) {
+        for (const file_identity& read : chain) {
+            if (read == id) {
+                kvFclose(stream);
+                return;
+            }
+        }
+        chain.push_back(id);
     }
     if (global_settings.obey_active) kvFclose(global_settings.obey_file);
     global_settings.obey_file = stream;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <ctime>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -224,6 +225,43 @@ TEST(Macros, AnInvocationOverManyLinesCostsEachLineOnlyItsLength) {
     EXPECT_EQ(read_text(text + ")\n").commands, (Commands{"K V \"a\" "}));
     EXPECT_TRUE(messages.empty());
     EXPECT_LT(static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC, 10.0);
+}
+
+// Found by fuzzing: every unclosed invocation of a pass raised 272 with a
+// copy of the rest of the text, so a pass cost the text's length once per
+// such invocation. The value is now the text itself from the invocation
+// on: two neighbouring invocations give values three characters apart.
+// The observer keeps no copy of its own.
+TEST(Macros, UnclosedInvocationsCostEachPassOnlyItsLength) {
+    struct Seen {
+        size_t unclosed = 0;
+        size_t other = 0;
+        const char* first[2] = {nullptr, nullptr};
+    } seen;
+    kvSetMessageObserver(
+        [](const kvSourceSite&, uint32_t code, std::span<const kvMsgArg> args, void* user) {
+            auto* s = static_cast<Seen*>(user);
+            if (code == 272 && args.size() == 1 && std::string(args[0].text(), 3) == "#V(") {
+                if (s->unclosed < 2) s->first[s->unclosed] = args[0].text();
+                ++s->unclosed;
+            } else if (code != 288) {
+                ++s->other;
+            }
+            return false;
+        },
+        &seen);
+    std::string body = "#U() ";
+    for (int i = 0; i < 100; ++i) body += "#V(";
+    const auto started = std::chrono::steady_clock::now();
+    const auto run = read_text("MACRO #V\nBEGIN\nV\nEND\nMACRO #U\nBEGIN\n" + body + "\nEND\n#U()\nL\n");
+    kvSetMessageObserver(nullptr, nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_EQ(run.commands, (Commands{"L "}));
+    // Pass p (from 0 to the limit of 100) meets the 100 p left by the
+    // passes before it.
+    EXPECT_EQ(seen.unclosed, 100u * 100 * 101 / 2);
+    EXPECT_EQ(seen.other, 0u);
+    EXPECT_EQ(seen.first[1] - seen.first[0], 3);
 }
 
 TEST(Macros, NestingUpToThePassLimitExpands) {

@@ -1,11 +1,15 @@
 // OBEY/INCLUDE nesting through the file stack, the statements it refuses,
 // and a fuzz run showing that the reader ends on any input.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kvapp/parmscn_internal.h"
@@ -43,6 +47,30 @@ TEST(ObeyInclude, AStatementGoesOnAcrossTheEndOfANestedFile) {
     const std::string inner = dir.write("inner.cmd", "K &\n");
     MessageRecorder messages;
     EXPECT_EQ(read_text("INCLUDE " + inner + "\nV\n").commands, (Commands{"K V "}));
+}
+
+// Found by fuzzing: after 267 (when it lets the run go on) a FIFO was
+// still opened, and the reader blocked until some writer came. A writer
+// stands ready here, so an open would read its line instead of hanging;
+// the FIFO is then opened once more to let the writer finish.
+TEST(ObeyInclude, AFifoIsNeverOpened) {
+    TempDir dir;
+    const std::string fifo = dir.path() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        const char line[] = "K FROM FIFO\n";
+        if (::write(fd, line, sizeof line - 1) < 0) ADD_FAILURE() << "write";
+        ::close(fd);
+    });
+    MessageRecorder messages;
+    const auto run = read_text("INCLUDE " + fifo + "\nK\n");
+    const int release = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (release >= 0) ::close(release);
+    EXPECT_EQ(run.commands, (Commands{"K "}));
+    EXPECT_EQ(messages.codes(), (Codes{267}));
 }
 
 TEST(ObeyInclude, RefusedStatementsLeaveTheInputWhereItIs) {

@@ -302,6 +302,26 @@ TEST_F(ParmReader, ObeyInsideObeyReplacesTheCurrentFile) {
     EXPECT_EQ(messages_.codes(), std::vector<uint32_t>{270});
 }
 
+// Found by fuzzing: with 270 swallowed, OBEY files that name themselves
+// or each other replaced one another for ever.
+TEST_F(ParmReader, ObeyChainThatComesBackEnds) {
+    const std::string self = (dir_ / "self.par").string();
+    file("self.par", "TRACE self\nOBEY " + self + "\nTRACE rest\n");
+    EXPECT_EQ(commands("OBEY " + self + "\nTRACE 3\n"),
+              (Commands{"TRACE self", "TRACE rest", "TRACE 3"}));
+    EXPECT_EQ(messages_.codes(), std::vector<uint32_t>{270});
+
+    messages_.clear();
+    const std::string a = (dir_ / "a.par").string(), b = (dir_ / "b.par").string();
+    file("a.par", "TRACE a\nOBEY " + b + "\n");
+    file("b.par", "TRACE b\nOBEY " + a + "\nTRACE b2\n");
+    EXPECT_EQ(commands("OBEY " + a + "\nTRACE 3\nOBEY " + a + "\n"),
+              (Commands{"TRACE a", "TRACE b", "TRACE b2", "TRACE 3", "TRACE a", "TRACE b",
+                        "TRACE b2"}));
+    EXPECT_EQ(messages_.codes(), (std::vector<uint32_t>{270, 270, 270, 270}));
+    EXPECT_EQ(global_settings.obey_active, 0);
+}
+
 TEST_F(ParmReader, ObeyKeywordIsTheWholeFirstWord) {
     EXPECT_EQ(commands("OBEYS x\n"), Commands{"OBEYS x"});
     EXPECT_TRUE(messages_.empty());

@@ -1,0 +1,2 @@
+* NOT A COMMENT 01 R.
+05 A PIC X.

@@ -1,0 +1,2 @@
+01 REC.
+05 AMOUNT PIC X(0).

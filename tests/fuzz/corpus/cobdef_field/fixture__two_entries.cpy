@@ -1,0 +1,5 @@
+01 R.
+05 A PIC X.
+05 B PIC 9(2).
+05 C PIC X(3).
+05 D PIC S9(3)V9 COMP-3.

@@ -1,0 +1,7 @@
+01 PAY-NONE.
+05 EMP.
+10 ID       PIC 9(5).
+10 NAME     PIC X(20).
+05 MGR.
+10 ID       PIC 9(5).
+10 NAME     PIC X(20).

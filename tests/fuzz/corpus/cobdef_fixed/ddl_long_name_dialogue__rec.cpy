@@ -1,0 +1,5 @@
+01 REC.
+   05 HEADER-PART.
+      10 SHIP-DATE PIC 9(8).
+   05 TRL.
+      10 SHIP-DATE PIC 9(8).

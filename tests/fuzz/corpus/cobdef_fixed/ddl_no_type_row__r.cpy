@@ -1,0 +1,3 @@
+01 R.
+   05 NAME PIC X(5).
+   05 QTY PIC 9(4).

@@ -1,0 +1,7 @@
+01 SHIP-REC.
+   05 HDR.
+      10 SHIP-DATE PIC 9(8).
+      10 FILLER    PIC X(2).
+   05 TRL.
+      10 SHIP-DATE PIC 9(8).
+   05 SHIP_DATE    PIC X(8).

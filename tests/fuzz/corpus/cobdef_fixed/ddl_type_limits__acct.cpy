@@ -1,0 +1,11 @@
+01 ACCT-REC.
+   05 ACCT-NO      PIC 9(10).
+   05 ACCT-TYPE    PIC X.
+   05 AMOUNT       PIC S9(13)V99 COMP-3.
+   05 RATE         PIC S9(3)V9(3).
+   05 BRANCH       PIC 9(3).
+   05 FACTOR       COMP-2.
+   05 CNT          PIC S9(9) COMP.
+   05 CNT-X REDEFINES CNT PIC X(4).
+   05 SCALED       PIC S9(4)V99 COMP.
+   05 TINY         PIC S9(3).

@@ -1,0 +1,3 @@
+05 A PIC X.
+05 B PIC 9.
+03 C PIC X(2).

@@ -1,0 +1,4 @@
+01 R1.
+   05 A PIC X(4).
+01 R2 REDEFINES R1.
+   05 B PIC 9(4).

@@ -1,0 +1,4 @@
+01 OK-REC.
+ 05 A PIC X.
+01 BAD-REC.
+ 05 B PIC X(0).

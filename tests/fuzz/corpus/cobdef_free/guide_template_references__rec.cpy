@@ -1,0 +1,2 @@
+01 REC.
+   05 CODE PIC X(4).

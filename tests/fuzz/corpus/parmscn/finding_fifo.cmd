@@ -1,0 +1,3 @@
+INCLUDE fifo
+OBEY dir
+K

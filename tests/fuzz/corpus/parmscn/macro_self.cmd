@@ -1,0 +1,5 @@
+MACRO #R
+BEGIN
+#R()
+END
+#R()

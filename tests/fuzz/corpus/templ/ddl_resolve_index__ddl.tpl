@@ -1,0 +1,12 @@
+# Table Creation Section
+CREATE TABLE ?TABLE (
+?COLUMNS,
+  PRIMARY KEY (?KEYCOLUMNS)
+);
+# Column Type Mapping Section
+CHAR    CHAR    Y N N N
+DECIMAL DECIMAL Y Y N N
+# Miscellaneous Parameters Section
+OMITREDEFS
+RESOLVEDUPCOLUMNS INDEX
+OMITNOTNULL

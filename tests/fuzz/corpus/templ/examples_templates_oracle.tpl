@@ -1,0 +1,54 @@
+# tabcopy DDL template for Oracle Database (12.2 and later, for names of
+# up to 128 bytes), run with SQL*Plus or SQLcl: @<ddl file>.
+#
+# One CREATE TABLE per FILE command. The key columns named by the FILE
+# command's KEYCOLS list form the primary key, so every FILE command needs
+# a KEYCOLS list (without one the PRIMARY KEY clause would be empty).
+#
+# Limits (MAX_STRING_SIZE = STANDARD): CHAR 2000 bytes, VARCHAR2 4000,
+# beyond that CLOB; NUMBER 38 digits. A decimal of more than 38 digits has
+# no exact Oracle type: tabcopy stops with a message naming the type
+# rather than write a lossy one. Binary integers get the NUMBER precision
+# that holds every value of their size. Floating-point fields are REAL and
+# DOUBLE PRECISION (Oracle's FLOAT(63) and FLOAT(126)): the names
+# BINARY_FLOAT and BINARY_DOUBLE cannot be written, since a type-map row
+# turns every underscore into a blank.
+
+# Table Creation Section
+CREATE TABLE ?TABLE
+(
+?COLUMNS
+, PRIMARY KEY
+(
+?KEYCOLUMNS
+)
+);
+
+# Column Type Mapping Section
+# type     SQL type          size  scale  precision-limit  scale-limit
+CHAR       CHAR              Y     N      2000             N
+CHAR       VARCHAR2          Y     N      4000             N
+CHAR       CLOB              N     N      N                N
+VARCHAR    VARCHAR2          Y     N      4000             N
+VARCHAR    CLOB              N     N      N                N
+SMALLINT   NUMBER            5     N      N                N
+INTEGER    NUMBER            10    N      N                N
+LARGEINT   NUMBER            19    N      N                N
+# NUMERIC is a binary field with decimal places; its precision is 4, 9 or
+# 18 whatever its picture says. NUMBER allows a scale above the precision
+# (up to 127), so one row serves them all.
+NUMERIC    NUMBER            Y     Y      N                127
+REAL       REAL              N     N      N                N
+DOUBLE     DOUBLE_PRECISION  N     N      N                N
+UDECIMAL   NUMBER            Y     Y      38               N
+DECIMAL    NUMBER            Y     Y      38               N
+
+# Miscellaneous Parameters Section
+# Comment lines describe the record's groups, arrays and redefinitions.
+INCLUDECOMMENTS
+# Repeated field names are numbered (NAME_1, NAME_2) so that every column
+# name is unique; redefining fields are then left out, since the storage
+# they overlay is already a column. The order matters: RESOLVEDUPCOLUMNS
+# turns redefinitions back on.
+RESOLVEDUPCOLUMNS INDEX
+OMITREDEFS

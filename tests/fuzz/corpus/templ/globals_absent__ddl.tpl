@@ -1,0 +1,10 @@
+# Table Creation Section
+CREATE TABLE ?TABLE
+(
+?COLUMNS
+);
+# Column Type Mapping Section
+CHAR      CHAR              Y N N  N
+DECIMAL   DECIMAL           Y Y 18 N
+# Miscellaneous Parameters Section
+OMITCOMMENTS

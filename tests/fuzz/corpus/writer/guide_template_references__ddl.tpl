@@ -1,0 +1,13 @@
+OWNER dbo
+SIZE #12
+NEG -7
+BIG 9223372036854775807
+EMPTY
+
+-- names:      ?TABLE %table ?define ?TABLE_X ?TABLE-X
+-- numbers:    ?MAXMEGS ?MAXMEGS*2 ?MAXMEGS / 2 ?MAXMEGS/1000 ?MAXMEGS*x ?MAXMEGS/0
+-- pages:      ?MAXPAGES ?CURPAGES/4 ?CURMEGS
+-- catalog:    ?CATALOG %CATALOG
+-- escapes:    ?? %% 50%% ?NOSUCH %NOSUCH
+?COLUMNS / 2
+
