@@ -98,7 +98,7 @@ public:
     const char* Text();
 
 private:
-    CMessageFactory* factory_;
+    [[maybe_unused]] CMessageFactory* factory_;  // the factory that made it
     const CMessageDefinition* definition_;
     std::unique_ptr<CMessageContext> context_;
     icu::Locale locale_;
