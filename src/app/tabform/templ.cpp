@@ -144,7 +144,7 @@ void add_type_map(const std::string& line) {
     row.sql_type = word[1];
     for (char& c : row.sql_type)
         if (c == '_') c = ' ';
-    // Words come as size spec, scale spec, precision limit, scale limit.
+    // Words come as size pattern, scale pattern, precision limit, scale limit.
     int16_t* const targets[] = {&row.size_spec, &row.scale_spec, &row.prec_limit, &row.scale_limit};
     for (int i = 0; i < 4; ++i) {
         if (!parse_yn_value(word[i + 2], *targets[i])) {
