@@ -33,6 +33,7 @@ static const kvModuleId kModule{"tabform.main", "$Id: params.cpp 1.0 tabcopy $"}
 
 ddl_output_t ddl_file{stdout, "stdout"};
 std::string templ_file_name;
+std::vector<std::string> copylib_folders;
 int16_t trace_switch = 0;
 TABUTL_array* def_table = nullptr;
 
@@ -107,10 +108,20 @@ void cobol_defs_command(std::string& command, const std::string&) {
     std::vector<cobol_def>& defs = CD_definitions();
     const size_t before = defs.size();
     std::string error;
-    if (!CD_read_defs(error, command))
+    if (!CD_read_defs(error, command, copylib_folders))
         kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1244, {error});
     if (!expand_options) return;
     for (size_t i = before; i < defs.size(); ++i) expand_columns(&defs[i]);
+}
+
+// COPYLIB adds folders for the COBOLDEFSFILE commands after it.
+void copylib_command(std::string& command, const std::string& word) {
+    token_reader tokens(command);
+    std::string folder;
+    tokens.next(" ", folder);
+    const size_t before = copylib_folders.size();
+    while (tokens.next(" ,", folder)) copylib_folders.push_back(folder);
+    if (copylib_folders.size() == before) kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 209, {word});
 }
 
 void template_command(std::string& command, const std::string&) {
@@ -141,6 +152,7 @@ const command_handler kCommands[] = {
     {"TABLE", table_command},
     {"DDLFILE", ddlfile_command},
     {"COBOLDEFSFILE", cobol_defs_command},
+    {"COPYLIB", copylib_command},
     {"DDLTEMPLATEFILE", template_command},
     {"TRACE", trace_command},
     {"EXPANDDDL", expand_command},

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "kvapp/tabutl.h"
 
@@ -14,6 +15,9 @@ struct ddl_output_t {
 
 extern ddl_output_t ddl_file;
 extern std::string templ_file_name;
+// Folders that COPYLIB commands named, in command order: where COPY
+// members are looked for after the folder of the copybook that copies them.
+extern std::vector<std::string> copylib_folders;
 extern int16_t trace_switch;
 // Entries of type def_entry, one per FILE command, in command order. Each
 // shares its fields with the loaded definition it was copied from.

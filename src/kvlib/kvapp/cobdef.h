@@ -74,16 +74,19 @@ using def_entry = cobol_def;
 std::vector<cobol_def>& CD_definitions();
 
 // Reads the file named by a COBOLDEFSFILE command ("COBOLDEFSFILE path
-// [FIXED|FREE]") and appends each record found to CD_definitions().
+// [FIXED|FREE|AUTO]") and appends each record found to CD_definitions().
+// COPY members are looked for beside the file that copies them, then in
+// the `copylib` folders, then in those of the environment variable COBCPY.
 // Records closed before an error stay in the area.
-int CD_read_defs(std::string& error, const std::string& command);
+int CD_read_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib = {});
 
 // Opens the definitions file of a COBOLDEFSFILE command for CD_read_defs.
-int CD_open_defs(std::string& error, const std::string& command);
+int CD_open_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib = {});
 
 // Formats an error report into `error`, closes the definitions file if one
 // is open, and returns 0. While a statement is being read, the report is
-// "Error processing COBOL definition - <message> (line <n>):\n<statement>".
+// "Error processing COBOL definition - <message> (line <n>):\n<statement>"
+// ("line <n> of <member>, copied at line <m> of <file>" inside a member).
 int CD_error(std::string& error, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
@@ -110,12 +113,16 @@ int CD_add_field(std::string& error, cobol_def& def, column_entry entry);
 // lengths, def_name, field_count. The reader then adds it to the area.
 int CD_close_record(std::string& error, cobol_def& def);
 
+// Index of the first group that no deeper field follows directly (a group
+// without elementary items), or -1. Works on level numbers and on depths.
+int CD_find_empty_group(const cobol_def& def);
+
 // Steps of CD_close_record.
 void CD_set_depths(cobol_def& def);
 int CD_set_offsets(std::string& error, cobol_def& def);
 
 // Position of the period that ends the entry in `text`: a period outside
-// quoted literals followed by a space or by the end of the text. `quote`
+// quoted literals followed by a space, a tab or the end of the text. `quote`
 // carries the open literal's quote character (0 outside) in and out, so a
 // text can be scanned piece by piece. Returns npos when there is none.
 size_t CD_find_separator_period(std::string_view text, char& quote);

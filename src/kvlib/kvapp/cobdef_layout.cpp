@@ -133,15 +133,22 @@ int CD_set_offsets(std::string& error, cobol_def& def) {
     return 1;
 }
 
+int CD_find_empty_group(const cobol_def& def) {
+    if (!def.fields) return -1;
+    const std::vector<column_entry>& f = *def.fields;
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (f[i].elementary) continue;
+        if (i + 1 >= f.size() || f[i + 1].level <= f[i].level) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int CD_close_record(std::string& error, cobol_def& def) {
     if (!def.fields || def.fields->empty()) return CD_error(error, "Record has no fields");
     std::vector<column_entry>& f = *def.fields;
     CD_set_depths(def);
-    for (size_t i = 0; i < f.size(); ++i) {
-        if (f[i].elementary) continue;
-        if (i + 1 >= f.size() || f[i + 1].level <= f[i].level)
-            return CD_error(error, "Group %s did not have elementary items", f[i].name.c_str());
-    }
+    const int group = CD_find_empty_group(def);
+    if (group >= 0) return CD_error(error, "Group %s did not have elementary items", f[static_cast<size_t>(group)].name.c_str());
     if (!CD_set_offsets(error, def)) return 0;
     def.def_name = f[0].name;
     f.shrink_to_fit();

@@ -183,7 +183,7 @@ size_t CD_find_separator_period(std::string_view text, char& quote) {
             continue;
         }
         if (dot == n) return std::string_view::npos;
-        if (dot + 1 == n || base[dot + 1] == ' ') return dot;
+        if (dot + 1 == n || base[dot + 1] == ' ' || base[dot + 1] == '\t') return dot;
         i = dot + 1;
     }
     return std::string_view::npos;

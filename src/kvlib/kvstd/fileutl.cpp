@@ -88,6 +88,12 @@ int kvIsRegularFile(const char* path) {
     return S_ISREG(info.st_mode) ? 1 : 0;
 }
 
+std::string kvFileIdentity(FILE* stream) {
+    struct stat info {};
+    if (!stream || fstat(fileno(stream), &info) != 0) return {};
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
 bool kvWriteFlush(FILE* stream, const void* data, size_t size) {
     if (!stream) return false;
     errno = 0;

@@ -4,12 +4,16 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 FILE* kvOpenFile(const char* path, const char* mode);
 // A stream with unwritten data is flushed first; a flush that fails is
 // reported with 1093 (the data is lost), a close that fails with 1077.
 int kvFclose(FILE* stream);
 int kvIsRegularFile(const char* path);
+// Device and inode of an open stream ("dev:inode"), which names the file
+// whatever path reached it; empty when the system does not say.
+std::string kvFileIdentity(FILE* stream);
 
 // Writes `size` bytes to `stream` and flushes it. False when the stream did
 // not take them all; errno then says why.

@@ -46,8 +46,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         error_fixture{"three_line_error.cpy",
                       "Error processing COBOL definition - Invalid PICTURE string (line 3):\n05 AMOUNT PIC X(0)."},
-        error_fixture{"indented_comment.cpy",
-                      "Error processing COBOL definition - Invalid level specified (line 1):\n * NOT A COMMENT 01 R."},
         error_fixture{"unterminated.cpy",
                       "Error processing COBOL definition - Last statement was not terminated (line 3):\n"
                       "   05 B       PIC X"},
@@ -56,11 +54,20 @@ INSTANTIATE_TEST_SUITE_P(
         error_fixture{"unknown_redefines.cpy",
                       "Error processing COBOL definition - Invalid REDEFINES field (line 3):\n"
                       " 05 B REDEFINES NOSUCH PIC X."},
-        // Errors found while a record is closed carry no line.
-        error_fixture{"empty_group.cpy", "Group G did not have elementary items"},
-        // Comment lines count: line numbers are physical.
+        // A group found empty when its record closes is named with its own line.
+        error_fixture{"empty_group.cpy", "Group G did not have elementary items (line 3)"},
+        // Comment lines count: line numbers are physical. Read in FREE, a
+        // file laid out in fixed format gets a hint.
         error_fixture{"fixed.cpy", "Error processing COBOL definition - Invalid level specified (line 1):\n"
-                                   "000100* COMMENT WITH A PERIOD."}));
+                                   "000100* COMMENT WITH A PERIOD.\n"
+                                   "The file looks like fixed reference format (sequence numbers in columns 1-6 or "
+                                   "comment lines marked in column 7): add FIXED or AUTO to the COBOLDEFSFILE command."}));
+
+TEST(ReadDefs, IndentedAsteriskStartsAFreeFormatComment) {
+    const read_result r = read_file(fixture("indented_comment.cpy"));
+    ASSERT_EQ(r.ok, 1) << r.error;
+    EXPECT_EQ(names(r.defs.at(0)), (std::vector<std::string>{"R", "A"}));
+}
 
 TEST(ReadDefs, FixedFormatLineNumbersArePhysical) {
     const read_result r = read_file(fixture("fixed_error.cpy"), "FIXED");
