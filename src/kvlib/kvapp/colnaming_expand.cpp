@@ -209,7 +209,9 @@ std::vector<int32_t> subtree_ends(const std::vector<column_entry>& cols) {
 
 // ---- Duplicate suffixes ----
 
-std::string number_suffix(int32_t k) { return "_" + std::to_string(k + 1); }
+// Appending to a string, not "_" + temporary: g++ 12 warns falsely
+// (-Wrestrict) on operator+ of a literal and a temporary.
+std::string number_suffix(int32_t k) { return std::string("_").append(std::to_string(k + 1)); }
 
 // A, B, ... Z, then the characters after Z up to "~". Further on the
 // character set has no printable characters left (and a char would wrap to
@@ -217,7 +219,7 @@ std::string number_suffix(int32_t k) { return "_" + std::to_string(k + 1); }
 // letters, AA, AB, ..., which cannot repeat a single-character one.
 std::string letter_suffix(int32_t k) {
     if (k <= '~' - 'A') return std::string("_") + static_cast<char>('A' + k);
-    return "_" + kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27);
+    return std::string("_").append(kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27));
 }
 
 // ---- Group prefixes ----

@@ -296,6 +296,7 @@ TEST(SeparatorPeriod, EndsEntriesOnlyOutsideLiteralsAndPictures) {
         {"05 A PIC X.", 10},
         {"05 A PIC 9.99.", 13},
         {"05 A PIC X. 05 B PIC X.", 10},
+        {"05 A PIC X.\t05 B PIC X(2).", 10},
         {"05 A VALUE 'A. B'.", 17},
         {"05 A VALUE \"IT'S. \".", 19},
         {"05 A VALUE 'IT''S. '.", 20},
