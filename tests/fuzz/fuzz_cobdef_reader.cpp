@@ -1,10 +1,18 @@
 // Fuzz target: the COBOL definitions file reader on whole files, in the
-// format named by FUZZ_COBDEF_FORMAT (FREE or FIXED). Every definition it
-// adds must be a closed, laid-out record, a failure must come with a
-// report, and the reader must be idle afterwards: a small known file read
-// next gives exactly its one record.
+// format named by FUZZ_COBDEF_FORMAT (FREE, FIXED or AUTO). Every
+// definition it adds must be a closed, laid-out record, a failure must
+// come with a report, and the reader must be idle afterwards: a small
+// known file read next gives exactly its one record.
+//
+// COPY statements find members beside the input: ones that copy
+// themselves (SELF) or each other (LOOPA, LOOPB), one with :TAG:
+// placeholders (TAGGED), one in a library folder (LIB/INLIB), a folder
+// named like a member (DIRM), and FZ, which holds whatever of the input
+// follows its first NUL byte (the text before it is the file read).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,6 +33,20 @@ std::string g_probe_path;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz_support::init();
     const bool fixed = std::string(FUZZ_COBDEF_FORMAT) == "FIXED";
+    const struct {
+        const char* name;
+        const char* text;
+    } members[] = {
+        {"SELF.cpy", "05 S PIC X. COPY SELF.\n"},
+        {"LOOPA.cpy", "05 LA PIC X.\nCOPY LOOPB.\n"},
+        {"LOOPB", "COPY LOOPA REPLACING ==LA== BY ==LB==.\n"},
+        {"TAGGED.cpy", "01 :TAG:-REC.\n   05 :TAG:-ID PIC X(4).\n   05 FILLER PIC X.\n"},
+        {"FIELDS.cbl", "      * fixed-format member\n           05 F1 PIC 9(3).\n           05 F2 PIC X.\n"},
+    };
+    for (const auto& m : members) fuzz_support::write_scratch(m.name, m.text);
+    std::filesystem::create_directories(fuzz_support::scratch_dir() / "LIB");
+    std::filesystem::create_directories(fuzz_support::scratch_dir() / "DIRM");
+    fuzz_support::write_scratch("LIB/INLIB.cpy", "05 IL PIC X(2). COPY FIELDS.\n");
     g_probe_path = fuzz_support::write_scratch(
         "probe.cpy", fixed ? "000100 01  PROBE.\n000200     05  P  PIC X(3).\n"
                            : "01 PROBE.\n   05 P PIC X(3).\n");
@@ -32,7 +54,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = fuzz_support::write_scratch("input.cpy", data, size);
+    const uint8_t* nul = static_cast<const uint8_t*>(std::memchr(data, 0, size));
+    const size_t main_size = nul ? static_cast<size_t>(nul - data) : size;
+    fuzz_support::write_scratch("FZ.cpy", nul ? nul + 1 : data, nul ? size - main_size - 1 : 0);
+    const std::string path = fuzz_support::write_scratch("input.cpy", data, main_size);
     std::vector<cobol_def>& area = CD_definitions();
     area.clear();
     std::string error = "stale";

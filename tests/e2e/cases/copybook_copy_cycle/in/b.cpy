@@ -1,0 +1,2 @@
+   05 X PIC X.
+   COPY A.

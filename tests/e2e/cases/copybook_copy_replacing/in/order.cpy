@@ -1,0 +1,6 @@
+*> An order record assembled from members.
+01 ORDER-REC. COPY ORDKEY.
+   COPY PARTY REPLACING ==:P:== BY ==BUYER==.
+   COPY PARTY REPLACING ==:P:== BY ==SELLER==.
+   COPY AMOUNTS OF SHARED.
+   05 ORDER-NOTE PIC X(10).

@@ -1,0 +1,1 @@
+   05 ORDER-CURRENCY PIC X(3).

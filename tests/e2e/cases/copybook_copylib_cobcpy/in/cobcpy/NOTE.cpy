@@ -1,0 +1,1 @@
+   05 CONTACT-NOTE PIC X(40).

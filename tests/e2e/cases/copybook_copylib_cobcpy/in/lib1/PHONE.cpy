@@ -1,0 +1,1 @@
+   05 CONTACT-PHONE PIC X(15).

@@ -1,0 +1,1 @@
+   05 CONTACT-MAIL PIC X(40).

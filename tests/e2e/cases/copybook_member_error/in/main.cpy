@@ -1,0 +1,3 @@
+01 R.
+   05 A PIC X.
+   COPY AMOUNTS.

@@ -1,0 +1,3 @@
+      * members beside the input
+       01 R.
+           05 A PIC X. COPY SELF.

@@ -1,0 +1,1 @@
+01 R. COPY LOOPA.
