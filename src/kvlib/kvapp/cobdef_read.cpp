@@ -32,6 +32,7 @@ struct reader_state {
     // position), so that a group found empty when the record closes is
     // reported at its own line.
     std::vector<std::pair<size_t, cd_pos>> groups;
+    int32_t error_origin = -1;   // the file an error was found in; -1: none read
 };
 
 reader_state& state() {
@@ -47,6 +48,7 @@ void reset_reader() {
     s.quote = 0;
     s.scanned = 0;
     s.groups.clear();
+    s.error_origin = -1;
 }
 
 bool equals_no_case(std::string_view a, std::string_view b) {
@@ -83,8 +85,10 @@ int check_groups(std::string& error, const cobol_def& current) {
     s.statement_pos = {};
     const std::string where = CD_source_where(s.source, pos);
     const std::string& name = (*current.fields)[static_cast<size_t>(group)].name;
-    if (where.empty()) return CD_error(error, "Group %s did not have elementary items", name.c_str());
-    return CD_error(error, "Group %s did not have elementary items (%s)", name.c_str(), where.c_str());
+    if (where.empty()) CD_error(error, "Group %s did not have elementary items", name.c_str());
+    else CD_error(error, "Group %s did not have elementary items (%s)", name.c_str(), where.c_str());
+    s.error_origin = pos.origin;
+    return 0;
 }
 
 // Closes the record being filled and adds it to the definitions area.
@@ -165,7 +169,7 @@ int add_text(std::string& error, const cd_line& line, cobol_def& current) {
 // FREE format but its layout is that of the fixed reference format.
 std::string format_hint() {
     const reader_state& s = state();
-    const int32_t origin = s.statement_pos.line ? s.statement_pos.origin : 0;
+    const int32_t origin = s.error_origin;
     if (origin < 0 || static_cast<size_t>(origin) >= s.source.origins.size()) return {};
     const cd_origin& file = s.source.origins[static_cast<size_t>(origin)];
     if (file.format != cd_format::free_form || CD_detect_format_of(file.path) != cd_format::fixed) return {};
@@ -195,6 +199,7 @@ int CD_error(std::string& error, const char* format, ...) {
     va_end(again);
 
     reader_state& s = state();
+    if (s.error_origin >= 0 && s.statement_pos.line != 0) s.error_origin = s.statement_pos.origin;
     if (s.statement_pos.line != 0) {
         error = "Error processing COBOL definition - ";
         error += message;
@@ -249,6 +254,9 @@ int CD_read_defs(std::string& error, const std::string& command, const std::vect
         return 0;
     }
     reader_state& s = state();
+    // From here on an error concerns the text read: a file laid out in
+    // fixed format but read in FREE gets a hint.
+    s.error_origin = 0;
     cobol_def current;
     current.fields = std::make_shared<std::vector<column_entry>>();
     int ok = 1;

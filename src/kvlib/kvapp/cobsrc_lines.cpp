@@ -129,9 +129,9 @@ int dollar_directive(std::string& error, cd_line_reader& r, std::string_view tex
 // such as $$,$$9.99 or $Z,ZZ9 that begins a line stays text.
 bool is_dollar_directive(std::string_view text) {
     static constexpr std::string_view kWords[] = {"SET", "IF", "ELIF", "ELSE", "END", "DISPLAY"};
+    if (text.size() < 2 || text[1] == ' ') return false;
     size_t pos = 1;
     const std::string_view word = next_word(text, pos);
-    if (text.size() < 2 || text[1] == ' ') return false;
     for (std::string_view w : kWords)
         if (equals_no_case(word, w)) return true;
     return false;
@@ -317,10 +317,11 @@ cd_format CD_detect_format(FILE* file) {
     char* buffer = nullptr;
     size_t capacity = 0;
     std::string expanded;
-    for (;;) {
+    for (bool first = true;; first = false) {
         const ssize_t got = getline(&buffer, &capacity, file);
         if (got < 0) break;
         std::string_view line(buffer, static_cast<size_t>(got));
+        if (first && line.substr(0, 3) == "\xef\xbb\xbf") line.remove_prefix(3);  // UTF-8 mark
         const size_t eof_mark = line.find('\x1a');
         if (eof_mark != std::string_view::npos) line = line.substr(0, eof_mark);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);

@@ -99,6 +99,7 @@ TEST(SourceLines, AutoDecidesFromTheLayout) {
         {"       01 R.\n           05 A PIC X.\n", FREE},        // reads the same either way
         {"\t* comment\n\t01 R.\n", FREE},                         // a tab reaches column 9
         {"      *\n\x1a" "01 AFTER-THE-END-MARK.\n", FIXED},       // the DOS end-of-file mark ends the text
+        {"\xef\xbb\xbf" "000100 01 R.\n", FIXED},                    // a UTF-8 mark takes no column
     };
     for (const auto& c : cases) {
         const std::string path = test_files::write_scratch("auto.cpy", c.content);
