@@ -52,10 +52,11 @@ void warn_repeated(const std::vector<column_entry>& items) {
 // differ from another only in letter case.
 std::string alpha_suffix(int32_t k) {
     if (k == 0) return "_1";
-    return "_" + kvLetterNumber(static_cast<int64_t>(k) + 1);
+    // Appending, not "_" + temporary: g++ 12 warns falsely (-Wrestrict).
+    return std::string("_").append(kvLetterNumber(static_cast<int64_t>(k) + 1));
 }
 
-std::string index_suffix(int32_t k) { return "_" + std::to_string(k + 1); }
+std::string index_suffix(int32_t k) { return std::string("_").append(std::to_string(k + 1)); }
 
 }  // namespace
 

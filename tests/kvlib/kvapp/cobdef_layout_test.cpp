@@ -162,7 +162,7 @@ TEST(Layout, AppendRefusesLevelsOutsideTheRecord) {
     first.elementary = 0;
     ASSERT_EQ(CD_add_field(error, def, first), 1);
     column_entry sibling = first;
-    sibling.name = "B";
+    sibling.name.assign(1, 'B');  // not = "B": a false -Wrestrict of g++ 12
     EXPECT_EQ(CD_add_field(error, def, sibling), 0);
     EXPECT_EQ(error, "Invalid level for field (B)");
     EXPECT_EQ(def.field_count, 1);
