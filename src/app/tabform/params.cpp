@@ -103,6 +103,19 @@ void table_command(std::string& command, const std::string& word) {
 
 void ddlfile_command(std::string& command, const std::string&) { create_tabform_file(command); }
 
+// A copybook without an 01 level that gave several definitions was most
+// likely meant as one record: say so once, and how to read it as one.
+void warn_if_split(const std::string& command, size_t before) {
+    const std::vector<cobol_def>& defs = CD_definitions();
+    if (defs.size() - before < 2 || defs[before].first_level <= 1) return;
+    token_reader tokens(command);
+    std::string word, file;
+    tokens.next(" ", word);
+    tokens.next(" ", file);
+    kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1248,
+                   {file, static_cast<int32_t>(defs.size() - before), defs[before].def_name});
+}
+
 // Names the definitions this command added, with the options in force now.
 void cobol_defs_command(std::string& command, const std::string&) {
     std::vector<cobol_def>& defs = CD_definitions();
@@ -110,6 +123,8 @@ void cobol_defs_command(std::string& command, const std::string&) {
     std::string error;
     if (!CD_read_defs(error, command, copylib_folders))
         kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1244, {error});
+    else
+        warn_if_split(command, before);
     if (!expand_options) return;
     for (size_t i = before; i < defs.size(); ++i) expand_columns(&defs[i]);
 }

@@ -32,6 +32,15 @@ enum : int16_t {
 // fits the 32-bit fields below. Larger records are refused when read.
 inline constexpr int64_t CD_MAX_BYTES = 2147483647;
 
+// Limits of the language, as IBM Enterprise COBOL for z/OS sets them
+// (Language Reference, "Compiler limits"): an elementary item, and so a
+// picture repetition factor, of at most 134,217,727 bytes; an OCCURS of at
+// most 99,999,999 occurrences. A data name has at most CD_MAX_NAME
+// characters; a longer one keeps its first CD_MAX_NAME.
+inline constexpr int64_t CD_MAX_ITEM_BYTES = 134217727;
+inline constexpr int64_t CD_MAX_OCCURS = 99999999;
+inline constexpr size_t CD_MAX_NAME = 199;
+
 // One field of a record, and after the naming pass one column.
 struct column_entry {
     int16_t nullable = 0;       // never set by the reader
@@ -48,7 +57,7 @@ struct column_entry {
     int16_t elementary = 0;     // 1: has a data type clause; 0: group
     int16_t key_column = 0;
     int16_t level = 0;          // level number while filling; depth once closed
-    int32_t occurs = 1;         // 1 to 3999
+    int32_t occurs = 1;         // 1 to CD_MAX_OCCURS
     std::string name;           // upper case
     int32_t redefines = 0;      // index of the redefined field; 0: none
 };
@@ -59,6 +68,7 @@ struct cobol_def {
     std::string table_name;     // empty in the definitions area
     std::string def_name;       // name of the first field
     int32_t field_count = 0;    // == fields->size() for a closed definition
+    int16_t first_level = 0;    // level number of the first entry as written (0: RECORD)
     // Non-null for every definition the reader produced; null only in a
     // default-constructed record.
     std::shared_ptr<std::vector<column_entry>> fields;
@@ -74,7 +84,9 @@ using def_entry = cobol_def;
 std::vector<cobol_def>& CD_definitions();
 
 // Reads the file named by a COBOLDEFSFILE command ("COBOLDEFSFILE path
-// [FIXED|FREE|AUTO]") and appends each record found to CD_definitions().
+// [FIXED|FREE|AUTO] [RECORD name]", the words after the path in any order)
+// and appends each record found to CD_definitions(); with RECORD, the
+// whole file is one definition of that name, every entry below it.
 // COPY members are looked for beside the file that copies them, then in
 // the `copylib` folders, then in those of the environment variable COBCPY.
 // Records closed before an error stay in the area.

@@ -3,10 +3,9 @@
 //
 // Invariants of a record being filled: the first field's level number is
 // lower than every later one; no field follows an elementary item at a
-// greater level number; a field whose level number is lower than its
-// predecessor's has the level number of an enclosing group's subordinate.
-// Hence level numbers describe a proper tree and depths follow from a
-// simple ancestor stack.
+// greater level number. Hence level numbers describe a proper tree: a
+// field's parent is the nearest earlier field of a lower level number, and
+// depths follow from a simple ancestor stack.
 //
 // Invariants of a closed definition: depths replace level numbers (0 for the
 // first field, parent + 1 for every other); every group is followed by a
@@ -63,7 +62,8 @@ struct layout_pass {
             } else if (!lay(child, start, j)) {
                 return 0;
             }
-            // Both factors are at most CD_MAX_BYTES and 3999: no overflow.
+            // Both factors are at most CD_MAX_BYTES and CD_MAX_OCCURS: their
+            // product fits 64 bits.
             const int64_t extent = static_cast<int64_t>(f[child].occurs) * storage_size(f[child]);
             if (redefining) {
                 // A redefinition longer than what it redefines still owns its
@@ -92,14 +92,11 @@ int CD_add_field(std::string& error, cobol_def& def, column_entry entry) {
         // a group under an elementary item would get no meaningful layout.
         if (entry.level > prev.level && prev.elementary)
             return CD_error(error, "Field is not part of group (%s)", entry.name.c_str());
+        // A level number between those of two open groups (05 A, 10 B, then
+        // 03 C) makes the entry a sibling of the deeper group's children, as
+        // compilers take it; depths follow from the open groups alone.
         if (entry.level <= f.front().level)
             return CD_error(error, "Invalid level for field (%s)", entry.name.c_str());
-        if (entry.level < prev.level) {
-            size_t k = f.size() - 1;
-            while (k > 0 && f[k].level > entry.level) --k;
-            if (f[k].level != entry.level)
-                return CD_error(error, "Invalid level for field (%s)", entry.name.c_str());
-        }
         if (f.size() >= static_cast<size_t>(INT32_MAX))
             return CD_error(error, "Record %s has too many fields", f.front().name.c_str());
     }

@@ -1,14 +1,18 @@
 // cobdef_parse: turns one data description entry into a column_entry.
 //
-// The accepted language is a small subset of COBOL data description: level
-// number and name, PICTURE, REDEFINES, OCCURS (with TO and DEPENDING ON),
-// the usages COMP, COMP-n, BINARY, PACKED-DECIMAL, NATIVE-n and DISPLAY-2,
-// and the sign words SEPARATE and EMBEDDED. Every other word is skipped.
+// The accepted language is COBOL data description as copybooks use it:
+// level number and name (a clause word, or nothing, where the name belongs
+// makes a FILLER), PICTURE, REDEFINES, OCCURS (with TO and DEPENDING ON),
+// the usages COMP, COMP-n, BINARY, PACKED-DECIMAL, NATIVE-n, DISPLAY-2,
+// POINTER and its kinds, INDEX, NATIONAL and DISPLAY-1, and the sign words
+// SEPARATE and EMBEDDED. Each clause word has its handler in kClauseWords;
+// every other word is skipped.
 //
 // Invariants: a quoted literal is one word and never a keyword; names that
 // follow DEPENDING ON, INDEXED BY and KEY IS are consumed as names; every
-// count is accumulated in 64 bits and checked against CD_MAX_BYTES before it
-// is stored, so no picture, however long, can overflow a length.
+// count is accumulated in 64 bits and checked against the language's
+// limits (CD_MAX_ITEM_BYTES, CD_MAX_OCCURS) before it is stored, so no
+// picture, however long, can overflow a length.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -99,25 +103,18 @@ bool is_usage_comp_word(std::string_view w) {
     return true;
 }
 
-// Words that begin a clause; they end a list of names after INDEXED BY or
-// KEY IS. Data names are never reserved words, so a name such as COMP-COUNT
-// or NATIVE-ID is still taken as a name.
-bool is_clause_word(std::string_view w) {
-    static constexpr std::string_view kWords[] = {
-        "PIC", "PICTURE", "USAGE", "VALUE", "VALUES", "REDEFINES", "OCCURS", "TO", "TIMES",
-        "DEPENDING", "ON", "INDEXED", "BY", "ASCENDING", "DESCENDING", "KEY", "IS", "SIGN",
-        "LEADING", "TRAILING", "SEPARATE", "EMBEDDED", "CHARACTER", "SYNC", "SYNCHRONIZED",
-        "JUST", "JUSTIFIED", "RIGHT", "LEFT", "BLANK", "WHEN", "ZERO", "ZEROS", "ZEROES",
-        "BINARY", "PACKED-DECIMAL", "DISPLAY", "DISPLAY-1", "DISPLAY-2", "NATIONAL", "INDEX",
-        "POINTER", "GLOBAL", "EXTERNAL", "NATIVE", "NATIVE-2", "NATIVE-4", "NATIVE-8"};
-    static const std::vector<std::string_view> sorted = [] {
-        std::vector<std::string_view> v(std::begin(kWords), std::end(kWords));
-        std::sort(v.begin(), v.end());
-        return v;
-    }();
-    return std::binary_search(sorted.begin(), sorted.end(), w) || is_usage_comp_word(w);
+// Whether a picture holds only 9, S, V and P (repetition factors aside).
+bool is_numeric_picture(std::string_view pic) {
+    bool in_factor = false;
+    for (char c : pic) {
+        if (c == '(') in_factor = true;
+        else if (c == ')') in_factor = false;
+        else if (!in_factor && c != '9' && c != 'S' && c != 'V' && c != 'P') return false;
+    }
+    return true;
 }
 
+// What the clauses of one entry said.
 struct clause_values {
     const std::string* picture = nullptr;
     std::string picture_text;
@@ -126,19 +123,307 @@ struct clause_values {
     int native_size = 0;
     cd_sign_word sign = cd_sign_word::none;
     bool display2 = false;
+    bool national = false;
     bool type_clause = false;
+    bool seen_redefines = false;
+    bool seen_occurs = false;
 };
 
-// The field a REDEFINES names: the nearest earlier field that is neither
-// deeper than the new entry nor itself a redefinition.
+// One entry being read: its words, the next word to read, the entry, and
+// the record it joins (for REDEFINES).
+struct entry_reader {
+    const std::vector<std::string_view>& words;
+    size_t next;
+    column_entry& entry;
+    const cobol_def& current;
+    std::string& error;
+    clause_values v;
+
+    bool more() const { return next < words.size(); }
+    std::string_view peek() const { return more() ? words[next] : std::string_view{}; }
+    // Takes the next word when it is `word` (an optional word such as IS).
+    bool skip(std::string_view word) {
+        if (peek() != word) return false;
+        ++next;
+        return true;
+    }
+    std::string_view take() { return more() ? words[next++] : std::string_view{}; }
+};
+
+using clause_handler = int (*)(entry_reader& r, std::string_view word);
+
+// Whether an earlier record of the same level number is named `target`:
+// a new record may redefine any of them (01 B REDEFINES A, 01 C
+// REDEFINES A), which changes nothing in its own layout.
+bool names_earlier_record(const column_entry& entry, std::string_view target) {
+    const std::vector<cobol_def>& area = CD_definitions();
+    for (auto it = area.rbegin(); it != area.rend(); ++it)
+        if (it->first_level == entry.level && it->def_name == target) return true;
+    return false;
+}
+
+// The field a REDEFINES names: the nearest earlier field at the entry's
+// level that is not itself a redefinition (deeper fields are passed
+// over), named either directly or through one of the fields that
+// redefine it, as compilers resolve a REDEFINES of a redefinition.
 // Returns -1 when there is no such field.
 int find_redefined(const cobol_def& current, const column_entry& entry, std::string_view target) {
     if (!current.fields || current.fields->empty()) return -1;
     const std::vector<column_entry>& f = *current.fields;
     size_t k = f.size() - 1;
-    while (k > 0 && (f[k].level > entry.level || f[k].redefines != 0)) --k;
-    if (f[k].level != entry.level || f[k].name != target) return -1;
-    return static_cast<int>(k);
+    bool named = false;
+    for (; k > 0 && (f[k].level > entry.level || f[k].redefines != 0); --k)
+        named = named || (f[k].level == entry.level && f[k].name == target);
+    if (f[k].level != entry.level) return -1;
+    if (named || f[k].name == target) return static_cast<int>(k);
+    return k == 0 && names_earlier_record(entry, target) ? 0 : -1;
+}
+
+int picture_clause(entry_reader& r, std::string_view) {
+    // A second picture means two entries ran together (a lost period, text
+    // beyond the text area): never keep just one.
+    if (r.v.picture) return CD_error(r.error, "Duplicate PICTURE clause");
+    r.skip("IS");
+    if (!r.more()) return CD_error(r.error, "Missing PICTURE specification");
+    r.v.picture_text.assign(r.take());
+    r.v.picture = &r.v.picture_text;
+    r.v.type_clause = true;
+    return 1;
+}
+
+int redefines_clause(entry_reader& r, std::string_view) {
+    if (r.v.seen_redefines) return CD_error(r.error, "Duplicate REDEFINES clause");
+    r.v.seen_redefines = true;
+    if (!r.more()) return CD_error(r.error, "Missing REDEFINES field name");
+    const int index = find_redefined(r.current, r.entry, r.take());
+    if (index < 0) return CD_error(r.error, "Invalid REDEFINES field");
+    r.entry.redefines = index;
+    return 1;
+}
+
+int occurs_count(entry_reader& r, int64_t& n) {
+    if (!r.more() || !starts_with_digit(r.peek())) return CD_error(r.error, "Invalid OCCURS clause");
+    n = leading_number(r.take());
+    if (n > CD_MAX_OCCURS)
+        return CD_error(r.error, "Invalid OCCURS clause: %lld is more than %lld", static_cast<long long>(n),
+                        static_cast<long long>(CD_MAX_OCCURS));
+    return 1;
+}
+
+int occurs_clause(entry_reader& r, std::string_view) {
+    if (r.v.seen_occurs) return CD_error(r.error, "Duplicate OCCURS clause");
+    r.v.seen_occurs = true;
+    // OCCURS n TO m: the record must hold m occurrences, and n may then be 0.
+    int64_t n = 0;
+    if (!occurs_count(r, n)) return 0;
+    if (r.skip("TO")) {
+        int64_t m = 0;
+        if (!occurs_count(r, m)) return 0;
+        if (m < n) return CD_error(r.error, "Invalid OCCURS clause");
+        n = m;
+    }
+    if (n < 1) return CD_error(r.error, "Invalid OCCURS clause");
+    r.entry.occurs = static_cast<int32_t>(n);
+    return 1;
+}
+
+// COMP, COMP-n, COMPUTATIONAL-n: any word that begins with COMP.
+int comp_usage(entry_reader& r, std::string_view w) {
+    r.v.comp_given = true;
+    r.v.type_clause = true;
+    const size_t hyphen = w.find('-');
+    if (hyphen == std::string_view::npos) return 1;
+    const std::string_view number = w.substr(hyphen + 1);
+    if (!starts_with_digit(number)) return CD_error(r.error, "Invalid COMP specifier");
+    const int64_t n = leading_number(number);
+    if (n > 6) return CD_error(r.error, "Invalid or unsupported COMP specifier");
+    r.v.comp_number = static_cast<int>(n);
+    return 1;
+}
+
+// NATIVE-2, NATIVE-4, NATIVE-8: any word that begins with NATIVE.
+int native_usage(entry_reader& r, std::string_view w) {
+    r.v.type_clause = true;
+    const size_t hyphen = w.find('-');
+    if (hyphen == std::string_view::npos) return CD_error(r.error, "Invalid NATIVE clause");
+    const std::string_view number = w.substr(hyphen + 1);
+    const int64_t n = starts_with_digit(number) ? leading_number(number) : 0;
+    if (n != 2 && n != 4 && n != 8) return CD_error(r.error, "Invalid NATIVE specifier");
+    r.v.native_size = static_cast<int>(n);
+    return 1;
+}
+
+int binary_usage(entry_reader& r, std::string_view) {
+    r.v.comp_given = true;
+    r.v.type_clause = true;
+    return 1;
+}
+
+int packed_usage(entry_reader& r, std::string_view) {
+    r.v.comp_given = true;
+    r.v.comp_number = 3;
+    r.v.type_clause = true;
+    return 1;
+}
+
+// Pointers and indexes hold addresses and offsets: binary integers of
+// their size, which the COMP-5 and COMP-6 types of this dialect are.
+int pointer_usage(entry_reader& r, std::string_view w) {
+    const bool eight = w == "POINTER-64" || w == "PROCEDURE-POINTER";
+    r.v.comp_given = true;
+    r.v.comp_number = eight ? 6 : 5;
+    r.v.type_clause = true;
+    return 1;
+}
+
+int national_usage(entry_reader& r, std::string_view) {
+    r.v.national = true;
+    return 1;
+}
+
+int separate_sign(entry_reader& r, std::string_view) {
+    r.v.sign = cd_sign_word::separate;
+    return 1;
+}
+
+int embedded_sign(entry_reader& r, std::string_view) {
+    r.v.sign = cd_sign_word::embedded;
+    return 1;
+}
+
+int display2_usage(entry_reader& r, std::string_view) {
+    r.v.display2 = true;
+    return 1;
+}
+
+bool is_clause_word(std::string_view w);
+
+// DEPENDING ON name [OF|IN qualifier ...]: the names are not clauses.
+int depending_phrase(entry_reader& r, std::string_view) {
+    r.skip("ON");
+    if (!r.more()) return 1;
+    r.take();
+    while (r.peek() == "OF" || r.peek() == "IN") {
+        r.take();
+        r.take();
+    }
+    return 1;
+}
+
+// INDEXED BY names, ASCENDING/DESCENDING KEY IS names: every name up to
+// the next clause word is read over.
+int name_list_phrase(entry_reader& r, std::string_view) {
+    r.skip("BY");
+    r.skip("KEY");
+    r.skip("IS");
+    while (r.more() && !is_clause_word(r.peek())) r.take();
+    return 1;
+}
+
+struct clause_word {
+    std::string_view word;
+    clause_handler handler;  // null: a clause word that changes nothing here
+};
+
+// Every clause word, sorted; a word not listed (a value, a phrase word
+// such as TIMES) is read over.
+constexpr clause_word kClauseWords[] = {
+    {"ASCENDING", name_list_phrase},
+    {"BINARY", binary_usage},
+    {"BLANK", nullptr},
+    {"BY", nullptr},
+    {"CHARACTER", nullptr},
+    {"DEPENDING", depending_phrase},
+    {"DESCENDING", name_list_phrase},
+    {"DISPLAY", nullptr},
+    {"DISPLAY-1", national_usage},
+    {"DISPLAY-2", display2_usage},
+    {"EMBEDDED", embedded_sign},
+    {"EXTERNAL", nullptr},
+    {"FUNCTION-POINTER", pointer_usage},
+    {"GLOBAL", nullptr},
+    {"INDEX", pointer_usage},
+    {"INDEXED", name_list_phrase},
+    {"IS", nullptr},
+    {"JUST", nullptr},
+    {"JUSTIFIED", nullptr},
+    {"KEY", nullptr},
+    {"LEADING", nullptr},
+    {"LEFT", nullptr},
+    {"NATIONAL", national_usage},
+    {"NATIVE", native_usage},
+    {"NATIVE-2", native_usage},
+    {"NATIVE-4", native_usage},
+    {"NATIVE-8", native_usage},
+    {"OCCURS", occurs_clause},
+    {"ON", nullptr},
+    {"PACKED-DECIMAL", packed_usage},
+    {"PIC", picture_clause},
+    {"PICTURE", picture_clause},
+    {"POINTER", pointer_usage},
+    {"POINTER-32", pointer_usage},
+    {"POINTER-64", pointer_usage},
+    {"PROCEDURE-POINTER", pointer_usage},
+    {"REDEFINES", redefines_clause},
+    {"RIGHT", nullptr},
+    {"SEPARATE", separate_sign},
+    {"SIGN", nullptr},
+    {"SYNC", nullptr},
+    {"SYNCHRONIZED", nullptr},
+    {"TIMES", nullptr},
+    {"TO", nullptr},
+    {"TRAILING", nullptr},
+    {"USAGE", nullptr},
+    {"UTF-8", nullptr},
+    {"VALUE", nullptr},
+    {"VALUES", nullptr},
+    {"WHEN", nullptr},
+    {"ZERO", nullptr},
+    {"ZEROES", nullptr},
+    {"ZEROS", nullptr},
+};
+
+const clause_word* find_clause_word(std::string_view w) {
+    const auto* end = std::end(kClauseWords);
+    const auto* it = std::lower_bound(std::begin(kClauseWords), end, w,
+                                      [](const clause_word& c, std::string_view key) { return c.word < key; });
+    return it != end && it->word == w ? it : nullptr;
+}
+
+// Words that begin a clause; they end a list of names after INDEXED BY or
+// KEY IS, and one standing where the name belongs makes the entry a
+// FILLER. Data names are never reserved words, so a name such as
+// COMP-COUNT or NATIVE-ID is still taken as a name.
+bool is_clause_word(std::string_view w) { return find_clause_word(w) || is_usage_comp_word(w); }
+
+// The handler of a word: a listed word's, or for the usages named by
+// their beginning (COMP..., NATIVE...) theirs; null to read it over.
+clause_handler handler_of(std::string_view w) {
+    if (starts_with(w, "COMP")) return comp_usage;
+    if (starts_with(w, "NATIVE")) return native_usage;
+    const clause_word* c = find_clause_word(w);
+    return c ? c->handler : nullptr;
+}
+
+// The entry's name, from the word after the level number: its longest
+// leading run of name characters, at most CD_MAX_NAME of them. No name
+// (a clause word there, or nothing) makes the entry a FILLER.
+int read_name(entry_reader& r) {
+    if (!r.more() || is_clause_word(r.peek())) {
+        r.entry.name = "FILLER";
+        return 1;
+    }
+    const std::string_view w = r.take();
+    size_t n = 0;
+    while (n < w.size()) {
+        const char c = w[n];
+        const bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (!(alnum || c == '-' || c == '_' || c == '.' || c == '[' || c == ']')) break;
+        ++n;
+    }
+    if (n == 0) return CD_error(r.error, "Invalid or missing field name");
+    r.entry.name.assign(w.substr(0, std::min<size_t>(n, CD_MAX_NAME)));
+    return 1;
 }
 
 }  // namespace
@@ -226,134 +511,35 @@ int CD_parse_field(std::string& error, std::string_view statement, const cobol_d
     }
     entry.level = static_cast<int16_t>(level);
 
-    if (words.size() < 2) return CD_error(error, "Invalid or missing field name");
-    size_t i = 2;
-    if (words[1] != "PIC" && words[1] != "PICTURE" && is_clause_word(words[1])) {
-        // An entry without a name is a FILLER; its first clause must not be
-        // taken for a name, or an OCCURS or a usage would be lost.
-        entry.name = "FILLER";
-        i = 1;
-    } else {
-        const std::string_view w = words[1];
-        size_t n = 0;
-        while (n < w.size()) {
-            const char c = w[n];
-            const bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-            if (!(alnum || c == '-' || c == '_' || c == '.' || c == '[' || c == ']')) break;
-            ++n;
-        }
-        if (n == 0) return CD_error(error, "Invalid or missing field name");
-        entry.name.assign(w.substr(0, n));
+    entry_reader r{words, 1, entry, current, error, {}};
+    if (!read_name(r)) return 0;
+    while (r.more()) {
+        const std::string_view w = r.take();
+        const clause_handler handler = handler_of(w);
+        if (handler && !handler(r, w)) return 0;
     }
-
-    clause_values v;
-    bool seen_redefines = false;
-    bool seen_occurs = false;
-    const size_t count = words.size();
-    // Consumes a data name and its qualifiers (X OF Y IN Z).
-    auto skip_qualified_name = [&]() {
-        if (i >= count) return;
-        ++i;
-        while (i + 1 < count && (words[i] == "OF" || words[i] == "IN")) i += 2;
-    };
-    while (i < count) {
-        const std::string_view w = words[i++];
-        if (w == "PIC" || w == "PICTURE") {
-            // A second picture means two entries ran together (a lost
-            // period, text beyond the text area): never keep just one.
-            if (v.picture) return CD_error(error, "Duplicate PICTURE clause");
-            if (i < count && words[i] == "IS") ++i;
-            if (i >= count) return CD_error(error, "Missing PICTURE specification");
-            v.picture_text.assign(words[i++]);
-            v.picture = &v.picture_text;
-            v.type_clause = true;
-        } else if (w == "REDEFINES") {
-            if (seen_redefines) return CD_error(error, "Duplicate REDEFINES clause");
-            seen_redefines = true;
-            if (i >= count) return CD_error(error, "Missing REDEFINES field name");
-            const int index = find_redefined(current, entry, words[i++]);
-            if (index < 0) return CD_error(error, "Invalid REDEFINES field");
-            entry.redefines = index;
-        } else if (starts_with(w, "COMP")) {
-            v.comp_given = true;
-            v.type_clause = true;
-            const size_t hyphen = w.find('-');
-            if (hyphen != std::string_view::npos) {
-                const std::string_view number = w.substr(hyphen + 1);
-                if (!starts_with_digit(number)) return CD_error(error, "Invalid COMP specifier");
-                const int64_t n = leading_number(number);
-                if (n > 6) return CD_error(error, "Invalid or unsupported COMP specifier");
-                v.comp_number = static_cast<int>(n);
-            }
-        } else if (w == "BINARY") {
-            v.comp_given = true;
-            v.type_clause = true;
-        } else if (w == "PACKED-DECIMAL") {
-            v.comp_given = true;
-            v.comp_number = 3;
-            v.type_clause = true;
-        } else if (starts_with(w, "NATIVE")) {
-            v.type_clause = true;
-            const size_t hyphen = w.find('-');
-            if (hyphen == std::string_view::npos) return CD_error(error, "Invalid NATIVE clause");
-            const std::string_view number = w.substr(hyphen + 1);
-            const int64_t n = starts_with_digit(number) ? leading_number(number) : 0;
-            if (n != 2 && n != 4 && n != 8) return CD_error(error, "Invalid NATIVE specifier");
-            v.native_size = static_cast<int>(n);
-        } else if (w == "SEPARATE") {
-            v.sign = cd_sign_word::separate;
-        } else if (w == "EMBEDDED") {
-            v.sign = cd_sign_word::embedded;
-        } else if (w == "DISPLAY-2") {
-            v.display2 = true;
-        } else if (w == "OCCURS") {
-            if (seen_occurs) return CD_error(error, "Duplicate OCCURS clause");
-            seen_occurs = true;
-            // OCCURS n TO m: the record must hold m occurrences, and n may
-            // then be 0.
-            if (i >= count || !starts_with_digit(words[i])) return CD_error(error, "Invalid OCCURS clause");
-            int64_t n = leading_number(words[i++]);
-            if (i < count && words[i] == "TO") {
-                ++i;
-                if (i >= count || !starts_with_digit(words[i])) return CD_error(error, "Invalid OCCURS clause");
-                const int64_t m = leading_number(words[i++]);
-                if (m < n) return CD_error(error, "Invalid OCCURS clause");
-                n = m;
-            }
-            if (n < 1 || n > 3999) return CD_error(error, "Invalid OCCURS clause");
-            entry.occurs = static_cast<int32_t>(n);
-        } else if (w == "DEPENDING") {
-            if (i < count && words[i] == "ON") ++i;
-            skip_qualified_name();
-        } else if (w == "INDEXED") {
-            if (i < count && words[i] == "BY") ++i;
-            while (i < count && !is_clause_word(words[i])) ++i;
-        } else if (w == "ASCENDING" || w == "DESCENDING") {
-            if (i < count && words[i] == "KEY") ++i;
-            if (i < count && words[i] == "IS") ++i;
-            while (i < count && !is_clause_word(words[i])) ++i;
-        }
-        // LEADING, TRAILING and every other word: no effect.
-    }
-
-    if (!v.type_clause) return 1;
+    if (!r.v.type_clause) return 1;
     entry.elementary = 1;
-    return CD_set_data_type(error, entry, v.picture, v.comp_given, v.comp_number, v.native_size,
-                            v.sign, v.display2);
+    if (r.v.national && r.v.picture && is_numeric_picture(*r.v.picture))
+        return CD_error(error, "USAGE NATIONAL or DISPLAY-1 with a numeric picture is not supported");
+    return CD_set_data_type(error, entry, r.v.picture, r.v.comp_given, r.v.comp_number, r.v.native_size,
+                            r.v.sign, r.v.display2);
 }
 
 namespace {
 
 struct picture_summary {
-    int64_t positions = 0;
+    int64_t positions = 0;  // bytes of storage
     int64_t scale = 0;
     bool is_signed = false;
     bool numeric = true;
 };
 
-// Reads a picture symbol by symbol. Returns false for a string that is not
-// a picture, so that no unknown symbol can silently take no storage.
-bool read_picture(const std::string& pic, picture_summary& out, bool& too_large) {
+enum class picture_fault { none, invalid, factor_too_large, too_large };
+
+// Reads a picture symbol by symbol. Refuses a string that is not a
+// picture, so that no unknown symbol can silently take no storage.
+picture_fault read_picture(const std::string& pic, picture_summary& out) {
     bool after_v = false;
     size_t i = 0;
     const size_t n = pic.size();
@@ -392,35 +578,42 @@ bool read_picture(const std::string& pic, picture_summary& out, bool& too_large)
             unit = 2;  // national and DBCS characters take two bytes
             out.numeric = false;
             break;
+        case 'U':
+            unit = 4;  // UTF-8: room for four bytes a character
+            out.numeric = false;
+            break;
         case 'C': case 'D':
-            if (i >= n || pic[i] != (c == 'C' ? 'R' : 'B')) return false;
+            if (i >= n || pic[i] != (c == 'C' ? 'R' : 'B')) return picture_fault::invalid;
             ++i;
             unit = 2;
             repeatable = false;
             out.numeric = false;
             break;
         default:
-            return false;
+            return picture_fault::invalid;
         }
         int64_t factor = 1;
         if (i < n && pic[i] == '(') {
-            if (!repeatable) return false;
+            if (!repeatable) return picture_fault::invalid;
             const size_t closing = pic.find(')', i + 1);
-            if (closing == std::string::npos || closing == i + 1) return false;
+            if (closing == std::string::npos || closing == i + 1) return picture_fault::invalid;
             for (size_t k = i + 1; k < closing; ++k)
-                if (!std::isdigit(static_cast<unsigned char>(pic[k]))) return false;
+                if (!std::isdigit(static_cast<unsigned char>(pic[k]))) return picture_fault::invalid;
             factor = leading_number(std::string_view(pic).substr(i + 1));
-            if (factor < 1 || factor > 3999) return false;
+            if (factor < 1) return picture_fault::invalid;
+            if (factor > CD_MAX_ITEM_BYTES) return picture_fault::factor_too_large;
             i = closing + 1;
         }
         out.positions += unit * factor;
         if (after_v && digit_position) out.scale += factor;
-        if (out.positions > CD_MAX_BYTES) {
-            too_large = true;
-            return false;
-        }
+        if (out.positions > CD_MAX_ITEM_BYTES) return picture_fault::too_large;
     }
-    return true;
+    return picture_fault::none;
+}
+
+int item_too_large(std::string& error, const column_entry& entry) {
+    return CD_error(error, "Field %s is too large (more than %lld bytes)", entry.name.c_str(),
+                    static_cast<long long>(CD_MAX_ITEM_BYTES));
 }
 
 }  // namespace
@@ -434,12 +627,13 @@ int CD_set_data_type(std::string& error, column_entry& entry, const std::string*
 
     picture_summary pic;
     if (picture) {
-        bool too_large = false;
-        if (!read_picture(*picture, pic, too_large)) {
-            if (too_large)
-                return CD_error(error, "Field %s is too large (more than %lld bytes)", entry.name.c_str(),
-                                static_cast<long long>(CD_MAX_BYTES));
-            return CD_error(error, "Invalid PICTURE string");
+        switch (read_picture(*picture, pic)) {
+        case picture_fault::none: break;
+        case picture_fault::too_large: return item_too_large(error, entry);
+        case picture_fault::factor_too_large:
+            return CD_error(error, "Invalid PICTURE string: a repetition factor is more than %lld",
+                            static_cast<long long>(CD_MAX_ITEM_BYTES));
+        case picture_fault::invalid: return CD_error(error, "Invalid PICTURE string");
         }
         // A picture must describe at least one character position.
         if (pic.positions == 0) return CD_error(error, "Invalid PICTURE string");
@@ -476,9 +670,7 @@ int CD_set_data_type(std::string& error, column_entry& entry, const std::string*
     }
     ext_len = type == CD_TYPE_PACKED ? digits : length;
     if (display2) ext_len += 2;
-    if (length > CD_MAX_BYTES || ext_len > CD_MAX_BYTES)
-        return CD_error(error, "Field %s is too large (more than %lld bytes)", entry.name.c_str(),
-                        static_cast<long long>(CD_MAX_BYTES));
+    if (length > CD_MAX_ITEM_BYTES || ext_len > CD_MAX_ITEM_BYTES + 2) return item_too_large(error, entry);
 
     entry.data_type = type;
     entry.int_len = entry.bin_len = entry.tbl_len = static_cast<int32_t>(length);

@@ -24,6 +24,7 @@ namespace {
 struct reader_state {
     cd_source source;
     bool format_named = false;
+    std::string record_name;     // RECORD: the whole file is one definition
     cd_pos statement_pos;        // line 0: no statement being read
     std::string statement;
     char quote = 0;              // literal left open at the end of the last line
@@ -107,6 +108,21 @@ int close_record(std::string& error, cobol_def& current) {
     return 1;
 }
 
+// The text to parse for a statement. Under RECORD a level-77 item, an
+// elementary item of its own elsewhere, is one more top-level field of
+// the record: it is read as level 01.
+std::string_view record_entry_text(const std::string& statement) {
+    static std::string rewritten;
+    if (state().record_name.empty()) return statement;
+    const size_t first = statement.find_first_not_of(' ');
+    if (first == std::string::npos || statement.compare(first, 2, "77") != 0 ||
+        (first + 2 < statement.size() && statement[first + 2] != ' ' && statement[first + 2] != '.'))
+        return statement;
+    rewritten = statement;
+    rewritten.replace(first, 2, "01");
+    return rewritten;
+}
+
 // Parses the entry now held as the statement and places it in a record.
 int take_entry(std::string& error, cobol_def& current) {
     reader_state& s = state();
@@ -116,11 +132,12 @@ int take_entry(std::string& error, cobol_def& current) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     column_entry entry;
     int is_field = 0;
-    if (!CD_parse_field(error, s.statement, current, entry, is_field)) return 0;
+    if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field)) return 0;
     if (!is_field) return 1;
     const bool empty = !current.fields || current.fields->empty();
     if (!empty && entry.level <= current.fields->front().level && !close_record(error, current)) return 0;
     if (!current.fields) current.fields = std::make_shared<std::vector<column_entry>>();
+    if (current.fields->empty()) current.first_level = entry.level;
     if (!entry.elementary) s.groups.emplace_back(current.fields->size(), s.statement_pos);
     return CD_add_field(error, current, std::move(entry));
 }
@@ -180,6 +197,32 @@ std::string format_hint() {
            "column 7): " + fix + " the COBOLDEFSFILE command.";
 }
 
+// RECORD name: a group of that name, before every entry of the file, makes
+// the file one definition; level 0 puts every entry below it.
+cobol_def record_of_file() {
+    cobol_def def;
+    def.fields = std::make_shared<std::vector<column_entry>>();
+    column_entry group;
+    group.name = state().record_name.substr(0, CD_MAX_NAME);
+    group.level = 0;
+    def.fields->push_back(std::move(group));
+    def.field_count = 1;
+    def.first_level = 0;
+    return def;
+}
+
+// A format word: FIXED, FREE or AUTO, in any case.
+bool format_word(std::string_view word, cd_format& format) {
+    static constexpr std::pair<std::string_view, cd_format> kWords[] = {
+        {"FIXED", cd_format::fixed}, {"FREE", cd_format::free_form}, {"AUTO", cd_format::automatic}};
+    for (const auto& [name, value] : kWords) {
+        if (!equals_no_case(word, name)) continue;
+        format = value;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::vector<cobol_def>& CD_definitions() {
@@ -224,25 +267,35 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
     const std::string path(next_word(command, pos, " "));
     if (path.empty()) return CD_error(error, "Missing definitions file name");
 
-    // The format word is checked after the file is opened, so a missing
-    // file is reported first, as it always was.
+    // The words after the file name, in any order: one format word and
+    // RECORD with its name. They are checked after the file is opened, so
+    // a missing file is reported first, as it always was.
     cd_format format = cd_format::free_form;
     s.format_named = false;
+    s.record_name.clear();
+    bool record_named = false;
     std::string unknown;
     for (;;) {
         const std::string_view word = next_word(command, pos, " ,");
         if (word.empty()) break;
-        if (!s.format_named && equals_no_case(word, "FIXED")) format = cd_format::fixed;
-        else if (!s.format_named && equals_no_case(word, "FREE")) format = cd_format::free_form;
-        else if (!s.format_named && equals_no_case(word, "AUTO")) format = cd_format::automatic;
-        else if (unknown.empty()) unknown = word;
-        s.format_named = true;
+        if (!unknown.empty()) continue;
+        if (!record_named && equals_no_case(word, "RECORD")) {
+            record_named = true;
+            s.record_name = next_word(command, pos, " ,");
+            for (char& c : s.record_name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        } else if (!s.format_named && format_word(word, format)) {
+            s.format_named = true;
+        } else {
+            unknown = word;
+        }
     }
     // An unknown word must not decide the format from the file first.
     std::string message;
     if (!CD_source_open(message, s.source, path, unknown.empty() ? format : cd_format::free_form, s.format_named,
                         copylib))
         return CD_error(error, "%s", message.c_str());
+    if (record_named && s.record_name.empty())
+        return CD_error(error, "RECORD needs the name of the record after it");
     if (!unknown.empty()) return CD_error(error, "Did not recognize pararameter %s", unknown.c_str());
     return 1;
 }
@@ -257,8 +310,8 @@ int CD_read_defs(std::string& error, const std::string& command, const std::vect
     // From here on an error concerns the text read: a file laid out in
     // fixed format but read in FREE gets a hint.
     s.error_origin = 0;
-    cobol_def current;
-    current.fields = std::make_shared<std::vector<column_entry>>();
+    cobol_def current = s.record_name.empty() ? cobol_def{} : record_of_file();
+    if (!current.fields) current.fields = std::make_shared<std::vector<column_entry>>();
     int ok = 1;
     for (;;) {
         cd_line line;

@@ -140,8 +140,6 @@ TEST(Layout, LevelAndGroupErrors) {
     const level_error cases[] = {
         {{"05 A PIC X", "10 B PIC X"}, "Field is not part of group (B)"},
         {{"01 R", "05 A PIC X", "10 G", "15 B PIC X"}, "Field is not part of group (G)"},
-        {{"01 R", "05 A PIC X", "03 B PIC X"}, "Invalid level for field (B)"},
-        {{"01 R", "05 G", "10 A PIC X", "07 B PIC X"}, "Invalid level for field (B)"},
         {{"01 R"}, "Group R did not have elementary items"},
         {{"01 R", "05 A PIC X", "05 G"}, "Group G did not have elementary items"},
         {{"01 R", "05 G", "05 A PIC X"}, "Group G did not have elementary items"},
@@ -151,6 +149,24 @@ TEST(Layout, LevelAndGroupErrors) {
         EXPECT_EQ(b.ok, 0) << c.error;
         EXPECT_EQ(b.error, c.error);
     }
+}
+
+// A level number below its preceding sibling's but above its parent's
+// makes a sibling, as compilers take it.
+TEST(Layout, UnevenLevelNumbersMakeSiblings) {
+    built b = build({"01 R", "05 A PIC X", "03 B PIC X(2)", "03 C PIC X(3)"});
+    ASSERT_EQ(b.ok, 1) << b.error;
+    const int16_t depths[] = {0, 1, 1, 1};
+    const int32_t offsets[] = {0, 0, 1, 3};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ((*b.def.fields)[i].level, depths[i]) << i;
+        EXPECT_EQ((*b.def.fields)[i].fetch_offset, offsets[i]) << i;
+    }
+    b = build({"01 R", "05 G", "10 A PIC X", "07 B PIC X", "05 H PIC X"});
+    ASSERT_EQ(b.ok, 1) << b.error;
+    EXPECT_EQ((*b.def.fields)[3].level, 2);
+    EXPECT_EQ((*b.def.fields)[1].int_len, 2);
+    EXPECT_EQ((*b.def.fields)[4].fetch_offset, 2);
 }
 
 TEST(Layout, AppendRefusesLevelsOutsideTheRecord) {

@@ -106,6 +106,25 @@ INSTANTIATE_TEST_SUITE_P(
         type_case{"05 N1 PIC N(3)", 0, 6, 6, 0},
         type_case{"05 G1 PIC G(2)", 0, 4, 4, 0}));
 
+// The language beyond the small subset: large items, pointers, indexes,
+// national, DBCS and UTF-8 characters.
+INSTANTIATE_TEST_SUITE_P(
+    Extended, ElementaryTypes,
+    testing::Values(
+        type_case{"05 BIG PIC X(32482)", 0, 32482, 32482, 0},
+        type_case{"05 MAX PIC X(134217727)", 0, 134217727, 134217727, 0},
+        type_case{"05 P1 POINTER", 132, 4, 4, 0},
+        type_case{"05 P2 USAGE IS POINTER", 132, 4, 4, 0},
+        type_case{"05 P3 USAGE POINTER-32", 132, 4, 4, 0},
+        type_case{"05 P4 POINTER-64", 134, 8, 8, 0},
+        type_case{"05 P5 USAGE PROCEDURE-POINTER", 134, 8, 8, 0},
+        type_case{"05 P6 FUNCTION-POINTER", 132, 4, 4, 0},
+        type_case{"05 I1 USAGE INDEX", 132, 4, 4, 0},
+        type_case{"05 I2 INDEX", 132, 4, 4, 0},
+        type_case{"05 N3 PIC N(10) USAGE NATIONAL", 0, 20, 20, 0},
+        type_case{"05 G3 PIC G(4) USAGE DISPLAY-1", 0, 8, 8, 0},
+        type_case{"05 U1 PIC U(5)", 0, 20, 20, 0}));
+
 struct error_case {
     const char* entry;
     const char* error;
@@ -131,18 +150,17 @@ INSTANTIATE_TEST_SUITE_P(
         error_case{"05 X4 NATIVE-3", "Invalid NATIVE specifier"},
         error_case{"05 X6 NATIVE-A", "Invalid NATIVE specifier"},
         error_case{"05 T2 PIC X OCCURS 0", "Invalid OCCURS clause"},
-        error_case{"05 T3 PIC X OCCURS 4000", "Invalid OCCURS clause"},
+        error_case{"05 T3 PIC X OCCURS 100000000", "Invalid OCCURS clause: 100000000 is more than 99999999"},
         error_case{"05 T4 PIC X OCCURS", "Invalid OCCURS clause"},
         error_case{"05 T5 PIC X OCCURS TIMES", "Invalid OCCURS clause"},
         error_case{"05 T6 PIC X OCCURS 5 TO 3", "Invalid OCCURS clause"},
-        error_case{"05 T7 PIC X OCCURS 1 TO 4000", "Invalid OCCURS clause"},
+        error_case{"05 T7 PIC X OCCURS 1 TO 100000000", "Invalid OCCURS clause: 100000000 is more than 99999999"},
         error_case{"05 T8 PIC X OCCURS 1 TO", "Invalid OCCURS clause"},
         error_case{"05 T9 PIC X OCCURS 0 TO 0", "Invalid OCCURS clause"},
         error_case{"00 A", "Invalid level specified"},
         error_case{"99 A", "Invalid level specified"},
         error_case{"A PIC X", "Invalid level specified"},
         error_case{"", "Invalid level specified"},
-        error_case{"05", "Invalid or missing field name"},
         error_case{"05 (A) PIC X", "Invalid or missing field name"},
         error_case{"05 A PIC", "Missing PICTURE specification"},
         error_case{"05 A PIC IS", "Missing PICTURE specification"},
@@ -158,7 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
     Pictures, EntryErrors,
     testing::Values(
         error_case{"05 A PIC X(0)", "Invalid PICTURE string"},
-        error_case{"05 A PIC X(4000)", "Invalid PICTURE string"},
+        error_case{"05 A PIC X(134217728)", "Invalid PICTURE string: a repetition factor is more than 134217727"},
+        error_case{"05 A PIC X(134217727)X", "Field A is too large (more than 134217727 bytes)"},
+        error_case{"05 A PIC N(67108864)", "Field A is too large (more than 134217727 bytes)"},
+        error_case{"05 A PIC 9(5) USAGE NATIONAL", "USAGE NATIONAL or DISPLAY-1 with a numeric picture is not supported"},
         error_case{"05 A PIC X(", "Invalid PICTURE string"},
         error_case{"05 A PIC X(5", "Invalid PICTURE string"},
         error_case{"05 A PIC X()", "Invalid PICTURE string"},
@@ -185,12 +206,6 @@ TEST(ParseField, NameRulesAndGroups) {
     EXPECT_EQ(p.entry.level, 5);
     EXPECT_EQ(p.entry.occurs, 1);
 
-    // The word after the level number is the name even when it is PIC.
-    p = parse("05 PIC X(3)");
-    ASSERT_EQ(p.ok, 1);
-    EXPECT_EQ(p.entry.name, "PIC");
-    EXPECT_EQ(p.entry.elementary, 0);
-    EXPECT_EQ(p.entry.int_len, 0);
 
     p = parse("01 rec-name_x");
     ASSERT_EQ(p.ok, 1);
@@ -201,15 +216,30 @@ TEST(ParseField, NameRulesAndGroups) {
     ASSERT_EQ(p.ok, 1);
     EXPECT_EQ(p.entry.occurs, 12);
 
-    // Leading digits give the level; long names are kept whole.
+    // Leading digits give the level; a name keeps its first 199 characters.
     const std::string long_name(250, 'N');
     p = parse("0000000000000000000010 " + long_name + " PIC X");
     ASSERT_EQ(p.ok, 1);
     EXPECT_EQ(p.entry.level, 10);
-    EXPECT_EQ(p.entry.name, long_name);
+    EXPECT_EQ(p.entry.name, long_name.substr(0, 199));
 }
 
 TEST(ParseField, UnnamedEntriesAreFillers) {
+    // A clause word where the name belongs, in any case, or no word at all.
+    for (const char* text : {"05 PIC X(3)", "05 picture is X(3)", "05 VALUE 'A' PIC X(3)", "05 SYNC PIC X(3)",
+                             "05 USAGE DISPLAY PIC X(3)", "05 JUST RIGHT PIC X(3)", "05 BLANK WHEN ZERO PIC 9(3)"}) {
+        const parsed f = parse(text);
+        ASSERT_EQ(f.ok, 1) << text << ": " << f.error;
+        EXPECT_EQ(f.entry.name, "FILLER") << text;
+        EXPECT_EQ(f.entry.int_len, 3) << text;
+    }
+    for (const char* text : {"01", "05 ", "05 EXTERNAL", "05 GLOBAL"}) {
+        const parsed f = parse(text);
+        ASSERT_EQ(f.ok, 1) << text << ": " << f.error;
+        EXPECT_EQ(f.entry.name, "FILLER") << text;
+        EXPECT_EQ(f.entry.elementary, 0) << text;
+    }
+
     parsed p = parse("05 OCCURS 1 TO 5 DEPENDING ON CNT");
     ASSERT_EQ(p.ok, 1) << p.error;
     EXPECT_EQ(p.entry.name, "FILLER");
@@ -234,13 +264,15 @@ TEST(ParseField, OccursRangeTakesTheMaximum) {
 
 TEST(ParseField, PictureBeyondTheLengthLimitIsRefused) {
     std::string pic;
-    const int64_t pieces = CD_MAX_BYTES / 3999 + 1;
+    const int64_t pieces = CD_MAX_ITEM_BYTES / 3999 + 1;
     for (int64_t i = 0; i < pieces; ++i) pic += "X(3999)";
     parsed p = parse("05 HUGE PIC " + pic);
     EXPECT_EQ(p.ok, 0);
-    EXPECT_EQ(p.error, "Field HUGE is too large (more than 2147483647 bytes)");
-    p = parse("05 HUGE PIC " + pic.substr(7) + " COMP-3");
-    EXPECT_EQ(p.ok, 1) << p.error;
+    EXPECT_EQ(p.error, "Field HUGE is too large (more than 134217727 bytes)");
+    // Packed decimal stores half the digits.
+    p = parse("05 HUGE PIC 9(200000000) COMP-3");
+    EXPECT_EQ(p.ok, 0);
+    EXPECT_EQ(p.error, "Invalid PICTURE string: a repetition factor is more than 134217727");
 }
 
 // A record being filled, built directly from entries.
@@ -264,7 +296,12 @@ TEST(ParseField, RedefinesFindsTheNearestFieldAtTheSameLevel) {
     ASSERT_EQ(p.ok, 1) << p.error;
     EXPECT_EQ(p.entry.redefines, 1);
 
-    for (const char* bad : {"05 D REDEFINES B PIC X", "05 D REDEFINES A1 PIC X", "10 D REDEFINES A PIC X",
+    // A redefinition of a redefinition resolves to the field first redefined.
+    p = parse("05 D REDEFINES C PIC X(2)", def);
+    ASSERT_EQ(p.ok, 1) << p.error;
+    EXPECT_EQ(p.entry.redefines, 1);
+
+    for (const char* bad : {"05 D REDEFINES C1 PIC X", "05 D REDEFINES A1 PIC X", "10 D REDEFINES A PIC X",
                             "05 D REDEFINES a-1 PIC X", "05 D REDEFINES R PIC X"}) {
         p = parse(bad, def);
         EXPECT_EQ(p.ok, 0) << bad;

@@ -234,7 +234,7 @@ TEST(ReadDefs, LongLinesAreReadWhole) {
     ASSERT_EQ(r.ok, 1) << r.error.substr(0, 200);
     ASSERT_EQ(r.defs.size(), 1u);
     EXPECT_EQ(r.defs[0].field_count, 1002);
-    EXPECT_EQ(field(r.defs[0], 1).name, name);
+    EXPECT_EQ(field(r.defs[0], 1).name, name.substr(0, CD_MAX_NAME));
     EXPECT_EQ(field(r.defs[0], 0).int_len, 1003);
 }
 
@@ -264,6 +264,58 @@ TEST(ReadDefs, HostileInputGivesAnErrorText) {
         EXPECT_EQ(r.error, c.error);
         EXPECT_TRUE(r.defs.empty());
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReadDefs, RecordMakesTheFileOneDefinition) {
+    const std::string path = write_scratch("record.cpy", "05 A PIC X.\n05 B REDEFINES A PIC 9.\n"
+                                                         "01 C.\n  10 C1 PIC X(3).\n77 N PIC 9(2).\n");
+    read_result r = read_command("COBOLDEFSFILE " + path + " record Whole-Rec");
+    ASSERT_EQ(r.ok, 1) << r.error;
+    ASSERT_EQ(r.defs.size(), 1u);
+    EXPECT_EQ(r.defs[0].def_name, "WHOLE-REC");
+    EXPECT_EQ(r.defs[0].first_level, 0);
+    EXPECT_EQ(names(r.defs[0]), (std::vector<std::string>{"WHOLE-REC", "A", "B", "C", "C1", "N"}));
+    EXPECT_EQ(field(r.defs[0], 2).redefines, 1);
+    EXPECT_EQ(field(r.defs[0], 4).fetch_offset, 1);
+    EXPECT_EQ(field(r.defs[0], 5).fetch_offset, 4);
+    EXPECT_EQ(field(r.defs[0], 0).int_len, 6);
+
+    // Without RECORD the same file gives a definition per top-level entry.
+    r = read_file(path);
+    ASSERT_EQ(r.ok, 1) << r.error;
+    EXPECT_EQ(r.defs.size(), 3u);  // A, B and C; the 77 item is no field
+    EXPECT_EQ(r.defs[0].first_level, 5);
+
+    const struct {
+        std::string tail;
+        std::string error;
+    } errors[] = {
+        {" RECORD", "RECORD needs the name of the record after it"},
+        {" RECORD A RECORD B", "Did not recognize pararameter RECORD"},
+        {" FIXED RECORD A FREE", "Did not recognize pararameter FREE"},
+    };
+    for (const auto& e : errors) {
+        r = read_command("COBOLDEFSFILE " + path + e.tail);
+        EXPECT_EQ(r.ok, 0) << e.tail;
+        EXPECT_EQ(r.error, e.error) << e.tail;
+    }
+    r = read_command("COBOLDEFSFILE " + write_scratch("empty_record.cpy", "* nothing\n") + " RECORD E");
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.error, "Group E did not have elementary items");
+}
+
+TEST(ReadDefs, LaterRecordsMayRedefineAnyEarlierOne) {
+    const read_result r = read_text("01 A PIC X(3).\n01 B REDEFINES A.\n  05 B1 PIC 9 OCCURS 3.\n"
+                                    "01 C REDEFINES A PIC 9(3).\n");
+    ASSERT_EQ(r.ok, 1) << r.error;
+    ASSERT_EQ(r.defs.size(), 3u);
+    EXPECT_EQ(field(r.defs[2], 0).redefines, 0);
+    EXPECT_EQ(read_text("01 A PIC X.\n01 C REDEFINES NONE PIC X.\n").error,
+              "Error processing COBOL definition - Invalid REDEFINES field (line 2):\n01 C REDEFINES NONE PIC X.");
 }
 
 }  // namespace

@@ -1,0 +1,9 @@
+01 SCREEN-REC.
+   05 PIC X(24).
+   05 SCR-TITLE PIC X(40).
+   05 pic 9(3) comp-3.
+   05 VALUE SPACES PIC X(2).
+   05.
+      10 SCR-CODE PIC X(4).
+      10 SYNC PIC S9(4) COMP.
+   05 SCR-FLAG PIC X.
