@@ -35,7 +35,7 @@ inline void check_definition(const cobol_def& def) {
     for (size_t i = 0; i < f.size(); ++i) {
         const column_entry& c = f[i];
         FUZZ_CHECK(!c.name.empty());
-        FUZZ_CHECK(c.occurs >= 1 && c.occurs <= 3999);
+        FUZZ_CHECK(c.occurs >= 1 && c.occurs <= CD_MAX_OCCURS);
         FUZZ_CHECK(c.fetch_offset >= 0 && c.int_len >= 0 && c.ext_len >= 0);
         FUZZ_CHECK(c.redefines >= 0 && static_cast<size_t>(c.redefines) < (i == 0 ? 1 : i));
         if (i > 0) FUZZ_CHECK(c.level >= 1 && c.level <= f[i - 1].level + 1);

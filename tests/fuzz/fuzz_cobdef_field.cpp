@@ -18,8 +18,8 @@ namespace {
 void check_entry(const column_entry& e, int is_field, const cobol_def& current) {
     if (!is_field) return;
     FUZZ_CHECK(e.level >= 1 && e.level <= 50);
-    FUZZ_CHECK(!e.name.empty());
-    FUZZ_CHECK(e.occurs >= 1 && e.occurs <= 3999);
+    FUZZ_CHECK(!e.name.empty() && e.name.size() <= CD_MAX_NAME);
+    FUZZ_CHECK(e.occurs >= 1 && e.occurs <= CD_MAX_OCCURS);
     const size_t filled = current.fields ? current.fields->size() : 0;
     FUZZ_CHECK(e.redefines >= 0 && (e.redefines == 0 || static_cast<size_t>(e.redefines) < filled));
     if (e.elementary) {
