@@ -77,11 +77,18 @@ private:
 // scan for its "(" and ")" only counts positions in the view where it
 // starts. Every change is logged so that a cut in the text can be undone
 // without starting over.
+//
+// This is where a statement's invocations are checked: an undefined name
+// under strict checking raises 277, and a name followed by text other than
+// "(" raises 276 and opens nothing (the statement does not wait for a "("
+// that will never come). Each position is reported once, however often
+// the text grows.
 class ci_open_tracker {
 public:
     void reset();
-    // `text` has just been cut; a macro name that now ends with the text
-    // is looked at again, since what follows may make it a longer name.
+    // `text` has just been cut; a macro name that now ends the text, or is
+    // followed only by white space, is looked at again, since what follows
+    // may make it a longer name or bring its "(".
     void truncate(const std::string& text, char macro_char);
     bool update(const struct ci_state& st, const std::string& text);
 
@@ -99,7 +106,16 @@ private:
     };
     void undo(const op& o);
 
+    // Whether the invocation of the macro character at `at` waits for a
+    // "(" (true), is plain text or faulty (false), or cannot be decided
+    // until more text comes (`undecided`).
+    bool starts_invocation(const struct ci_state& st, const std::string& text, size_t at, bool& undecided);
+
     size_t upto_ = 0;
+    // Invocations before these positions have had their 277 (undefined
+    // name) and 276 (no "(") reported.
+    size_t named_ = 0;
+    size_t reported_ = 0;
     unsigned char parity_ = 0;
     std::vector<entry> stack_[2];
     int waiting_[2] = {0, 0};
@@ -186,8 +202,9 @@ void ci_process_macro_params(ci_state& st, const std::string& statement, ci_macr
 void ci_macro_complete(ci_state& st, ci_macro& macro);
 const ci_macro* ci_find_macro(const ci_state& st, const std::string& name);
 size_t ci_macro_name_end(const std::string& text, size_t at);
-// `ends` null: no end wanted. `report`: raise 276 and 277 (the passes do;
-// the open-list check does not, so one statement reports each fault once).
+// `ends` null: no end wanted. `report`: raise 276 and 277 (for text that
+// expansion made; the statement's own text was checked, and reported, by
+// the open-invocation tracker).
 short ci_check_macro_invoke(ci_state& st, const std::string& text, size_t at, ci_invocation& inv,
                             const ci_paren_index* ends, bool report);
 void ci_get_macro_values(ci_state& st, const std::string& text, const ci_invocation& inv,

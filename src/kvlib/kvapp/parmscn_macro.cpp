@@ -317,13 +317,17 @@ void ci_expand_macros(ci_state& st) {
             st.work.append(text, i, mark - i);
             i = mark;
             ci_invocation inv;
-            if (!ci_check_macro_invoke(st, text, i, inv, &ends, true)) {
+            // The first pass reads the statement as written, whose faults
+            // the open-invocation check has reported; later passes read
+            // text that expansion made.
+            const bool report = passes > 0;
+            if (!ci_check_macro_invoke(st, text, i, inv, &ends, report)) {
                 st.work += text[i++];
                 continue;
             }
             // The text is passed in place: a copy of the rest for every
             // unclosed invocation would make a pass quadratic.
-            if (inv.end == ci_npos)
+            if (inv.end == ci_npos && (report || inv.open != ci_npos))
                 kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 272, {text.c_str() + i});
             if (inv.end == ci_npos || inv.open == ci_npos || !inv.macro) {
                 st.work += text[i++];
@@ -376,6 +380,7 @@ void ci_expand_macros(ci_state& st) {
 
 void ci_open_tracker::reset() {
     upto_ = 0;
+    named_ = reported_ = 0;
     parity_ = 0;
     stack_[0].clear();
     stack_[1].clear();
@@ -407,6 +412,9 @@ void ci_open_tracker::undo(const op& o) {
 void ci_open_tracker::truncate(const std::string& text, char macro_char) {
     size_t length = text.size();
     size_t run = length;
+    // A name followed by nothing but white space is undecided again: its
+    // "(" may now be still to come.
+    while (run > 0 && ci_is_space(text[run - 1])) --run;
     while (run > 0 && is_macro_name_char(text[run - 1])) --run;
     if (run > 0 && text[run - 1] == macro_char) {
         length = run - 1;
@@ -419,24 +427,51 @@ void ci_open_tracker::truncate(const std::string& text, char macro_char) {
         log_.pop_back();
     }
     if (upto_ > length) upto_ = length;
+    if (named_ > length) named_ = length;
+    if (reported_ > length) reported_ = length;
+}
+
+bool ci_open_tracker::starts_invocation(const ci_state& st, const std::string& text, size_t at, bool& undecided) {
+    undecided = false;
+    const size_t name_end = ci_macro_name_end(text, at);
+    // The name may go on in text still to come.
+    if (name_end >= text.size()) {
+        undecided = true;
+        return false;
+    }
+    const std::string name = text.substr(at, name_end - at);
+    const bool defined = ci_find_macro(st, name) != nullptr;
+    if (!defined && !st.strict_checking) return false;
+    if (!defined && at >= named_) {
+        named_ = at + 1;
+        kvRaiseMessage(KV_SITE_FN(kModule, "ci_check_macro_invoke"), 277, {name});
+    }
+    // The "(" may come in text still to come.
+    size_t next = name_end;
+    while (next < text.size() && ci_is_space(text[next])) ++next;
+    if (next >= text.size()) {
+        undecided = true;
+        return false;
+    }
+    if (text[next] == '(') return true;
+    if (at >= reported_) {
+        reported_ = at + 1;
+        kvRaiseMessage(KV_SITE_FN(kModule, "ci_check_macro_invoke"), 276);
+    }
+    return false;
 }
 
 bool ci_open_tracker::update(const ci_state& st, const std::string& text) {
     const char mc = st.macro_char[0];
     const size_t n = text.size();
-    bool name_at_end = false;
+    bool undecided = false;
     while (upto_ < n) {
         const size_t y = upto_;
         const char c = text[y];
         bool invocation = false;
         if (c == mc) {
-            const size_t name_end = ci_macro_name_end(text, y);
-            invocation = st.strict_checking || ci_find_macro(st, text.substr(y, name_end - y));
-            if (name_end >= n) {
-                // The name may go on in text still to come: look again then.
-                name_at_end = invocation;
-                break;
-            }
+            invocation = starts_invocation(st, text, y, undecided);
+            if (undecided) break;  // look again when more text has come
         }
         const unsigned char v = parity_;
         if (c == '"') {
@@ -460,7 +495,7 @@ bool ci_open_tracker::update(const ci_state& st, const std::string& text) {
         }
         ++upto_;
     }
-    return name_at_end || waiting_[0] + waiting_[1] > 0 || owned_open_ > 0;
+    return undecided || waiting_[0] + waiting_[1] > 0 || owned_open_ > 0;
 }
 
 ci_paren_index::ci_paren_index(const std::string& text) {
