@@ -285,7 +285,8 @@ outcome finish_refused(const std::string& line, std::string& command, call_state
 
 outcome complete(std::string& command, call_state& st) {
     if (st.verb == "OBEY") {
-        print_echo(st);
+        // The OBEY line is never delivered: its substitutions are shown
+        // with the next command delivered, after that command's lines.
         start_obey(st.obey_path);
         command.clear();
         st.last = 0;

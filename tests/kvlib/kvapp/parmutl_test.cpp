@@ -265,6 +265,14 @@ TEST_F(ParmReader, ObeyReadsTheFileInPlace) {
     EXPECT_EQ(report(), "obey " + inc + "\nTRACE 1\nFILE A\n  DEF B;\nTRACE 2\n");
 }
 
+TEST_F(ParmReader, ObeySubstitutionsAreShownWithTheNextCommand) {
+    setenv("P5_OBX", "1", 1);
+    const std::string more = file("more.par", "TRACE\nFILE A\n  DEF B;\n");
+    EXPECT_EQ(commands("OBEY " + more + " ?P5_OBX\n"), (Commands{"TRACE", "FILE A   DEF B"}));
+    EXPECT_EQ(report(), "OBEY " + more + " ?P5_OBX\nTRACE\n?P5_OBX = 1\nFILE A\n  DEF B;\n");
+    unsetenv("P5_OBX");
+}
+
 TEST_F(ParmReader, ObeyRefusalsLeaveTheInputInForce) {
     struct Case {
         std::string line;

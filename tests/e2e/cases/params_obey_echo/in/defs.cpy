@@ -1,0 +1,3 @@
+01 REC-A.
+   05 A-ID PIC 9(4).
+   05 A-NAME PIC X(10).
