@@ -28,13 +28,13 @@
 
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/console_input.h"
 
 namespace {
 
 FILE* naming_in = nullptr;
 FILE* naming_out = nullptr;
 
-FILE* console_in() { return naming_in ? naming_in : stdin; }
 FILE* console_out() { return naming_out ? naming_out : stdout; }
 
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -49,10 +49,21 @@ void say(const char* format, ...) {
 
 // Type-ahead must not answer a question the operator has not seen yet. Only
 // a terminal has type-ahead: redirected input is the answers themselves.
-void discard_pending_input(FILE* in) {
-    const int fd = fileno(in);
+// The dialogue's answers come from the operator's console, shared with
+// the interrupt question (console_input.h), unless a test gave a stream.
+void discard_pending_input() {
+    if (!naming_in) {
+        kvConsoleDiscardInput();
+        return;
+    }
+    const int fd = fileno(naming_in);
     if (fd >= 0 && isatty(fd)) tcflush(fd, TCIFLUSH);
-    std::clearerr(in);
+    std::clearerr(naming_in);
+}
+
+bool read_answer(std::string& line) {
+    if (naming_in) return read_console_line(naming_in, line);
+    return kvConsoleReadLine(line, SIZE_MAX);
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -337,12 +348,11 @@ std::string ask_for_name(const std::string& qualified, std::string name,
             name.c_str());
         if (!opts.fix_long_names) return name;
         for (;;) {
-            FILE* in = console_in();
-            discard_pending_input(in);
+            discard_pending_input();
             say("Enter new column name: ");
             std::fflush(console_out());
             std::string line;
-            if (!read_console_line(in, line)) {
+            if (!read_answer(line)) {
                 say("Keeping created name.\n");
                 return name;
             }

@@ -5,6 +5,8 @@
 // (106), and all differ from the run's own statuses 0, 1 and 12.
 #include "kvapp/interrupt.h"
 
+#include <string>
+
 #include <pthread.h>
 #include <signal.h>
 #include <termios.h>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "kvapp/console_input.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
 
@@ -29,10 +32,6 @@ sigset_t console_signals() {
     sigaddset(&set, SIGHUP);
     sigaddset(&set, SIGTERM);
     return set;
-}
-
-void discard_pending_input() {
-    if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
 // Ends the process from the interrupt thread. The main thread may be in
@@ -91,16 +90,19 @@ void kvInstallConsoleHandler() {
 }
 
 int console_ask_exit() {
+    // The question owns the console while it is asked: a read the main
+    // thread is waiting in (the long-name dialogue) cannot take its answer.
+    kvConsoleQuestion question;
     for (;;) {
         std::fputs("\nEnter X to exit or C to continue: ", stdout);
         std::fflush(stdout);
-        discard_pending_input();
-        int c = std::getchar();
+        kvConsoleDiscardInput();
+        const int c = question.get_char();
         // Nobody can answer once input has ended: the interrupt was meant
         // to stop the run, so stop rather than ask forever.
-        if (c == EOF) return 0;
+        if (c < 0) return 0;
         int rest = c;
-        while (rest != '\n' && rest != EOF) rest = std::getchar();
+        while (rest != '\n' && rest >= 0) rest = question.get_char();
         if (c == 'X' || c == 'x') return 0;
         if (c == 'C' || c == 'c') return 1;
     }
@@ -132,7 +134,7 @@ void kvPauseAtAbend() {
     // A terminal's title is its own; nothing is written to change it.
     std::fputs("\n\nPress enter to continue...", stdout);
     std::fflush(stdout);
-    discard_pending_input();
-    char line[96];
-    if (!std::fgets(line, sizeof line, stdin)) return;
+    kvConsoleDiscardInput();
+    std::string line;
+    kvConsoleReadLine(line, 96);
 }

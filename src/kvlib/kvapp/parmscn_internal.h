@@ -86,9 +86,9 @@ private:
 class ci_open_tracker {
 public:
     void reset();
-    // `text` has just been cut; a macro name that now ends the text, or is
-    // followed only by white space, is looked at again, since what follows
-    // may make it a longer name or bring its "(".
+    // `text` has just been cut; a macro name that now ends the text, or an
+    // invocation decided by text now gone, is looked at again, since what
+    // follows may make it a longer name or bring its "(".
     void truncate(const std::string& text, char macro_char);
     bool update(const struct ci_state& st, const std::string& text);
 
@@ -116,6 +116,13 @@ private:
     // name) and 276 (no "(") reported.
     size_t named_ = 0;
     size_t reported_ = 0;
+    // Invocations decided by the first non-blank after their name (a "("
+    // or not), in text order: a cut at or before `point` undoes them.
+    struct decision {
+        size_t at;
+        size_t point;
+    };
+    std::vector<decision> decided_;
     unsigned char parity_ = 0;
     std::vector<entry> stack_[2];
     int waiting_[2] = {0, 0};

@@ -12,6 +12,8 @@
 #include <cstring>
 
 #include "kvapp/parmscn_internal.h"
+
+#include <algorithm>
 #include "kvlog/kvraise.h"
 
 static const kvModuleId kModule{"kvapp.parmscn", "$Id: parmscn_macro.cpp 1.0 tabcopy $"};
@@ -381,6 +383,7 @@ void ci_expand_macros(ci_state& st) {
 void ci_open_tracker::reset() {
     upto_ = 0;
     named_ = reported_ = 0;
+    decided_.clear();
     parity_ = 0;
     stack_[0].clear();
     stack_[1].clear();
@@ -412,15 +415,18 @@ void ci_open_tracker::undo(const op& o) {
 void ci_open_tracker::truncate(const std::string& text, char macro_char) {
     size_t length = text.size();
     size_t run = length;
-    // A name followed by nothing but white space is undecided again: its
-    // "(" may now be still to come.
-    while (run > 0 && ci_is_space(text[run - 1])) --run;
     while (run > 0 && is_macro_name_char(text[run - 1])) --run;
     if (run > 0 && text[run - 1] == macro_char) {
         length = run - 1;
     } else {
         const size_t first = text.find(macro_char, run);
         if (first != std::string::npos) length = first;
+    }
+    // An invocation decided by text that is now cut is undecided again:
+    // its "(" may still come.
+    while (!decided_.empty() && decided_.back().point >= length) {
+        length = std::min(length, decided_.back().at);
+        decided_.pop_back();
     }
     while (!log_.empty() && log_.back().pos >= length) {
         undo(log_.back());
@@ -453,6 +459,7 @@ bool ci_open_tracker::starts_invocation(const ci_state& st, const std::string& t
         undecided = true;
         return false;
     }
+    decided_.push_back({at, next});
     if (text[next] == '(') return true;
     if (at >= reported_) {
         reported_ = at + 1;

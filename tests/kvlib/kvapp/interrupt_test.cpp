@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
+#include "kvapp/cobdef.h"
+#include "kvapp/colnaming.h"
 #include "kvapp/interrupt.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
@@ -27,6 +30,68 @@ void feed_stdin(const std::string& input) {
     dup2(fds[0], STDIN_FILENO);
     close(fds[0]);
     clearerr(stdin);
+}
+
+// Everything written to `fd` (a regular file) so far.
+std::string written(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t n = 0;
+    for (off_t at = 0; (n = pread(fd, buffer, sizeof buffer, at)) > 0; at += n) text.append(buffer, n);
+    return text;
+}
+
+// Waits, up to a bound, until `done` holds.
+template <typename Done>
+bool wait_until(Done done) {
+    for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
+// Ctrl-C while the long-name dialogue waits for a name: the question's
+// answer goes to the question, and the dialogue gets the next line.
+TEST(ConsoleEvents, TheQuestionOwnsTheConsoleWhileTheDialogueWaits) {
+    int in[2];
+    ASSERT_EQ(pipe(in), 0);
+    const int saved_in = dup(STDIN_FILENO), saved_out = dup(STDOUT_FILENO);
+    dup2(in[0], STDIN_FILENO);
+    close(in[0]);
+    clearerr(stdin);
+    FILE* dialogue_out = std::tmpfile();
+    FILE* question_out = std::tmpfile();
+    dup2(fileno(question_out), STDOUT_FILENO);
+    set_naming_console(nullptr, dialogue_out);
+
+    cobol_def def;
+    def.fields = std::make_shared<std::vector<column_entry>>(2);
+    (*def.fields)[0].name = "R";
+    (*def.fields)[1].name = "A";
+    (*def.fields)[1].level = 1;
+    (*def.fields)[1].elementary = 1;
+    expand_options_t opts{3, 1, 0, 0, 1, 0, 1, 30};
+    std::string named;
+    std::thread dialogue([&] { named = fix_long_name(def, 1, std::string(40, 'L'), opts); });
+    EXPECT_TRUE(wait_until([&] { return written(fileno(dialogue_out)).find("Enter new column name: ") != std::string::npos; }));
+
+    std::atomic<int> answer{-1};
+    std::thread question([&] { answer = console_ask_exit(); });
+    EXPECT_TRUE(wait_until([&] { return written(STDOUT_FILENO).find("Enter X to exit") != std::string::npos; }));
+    EXPECT_EQ(write(in[1], "X\n", 2), 2);
+    EXPECT_TRUE(wait_until([&] { return answer >= 0; }));
+    EXPECT_EQ(write(in[1], "NAME\n", 5), 5);
+    close(in[1]);
+    question.join();
+    dialogue.join();
+
+    dup2(saved_in, STDIN_FILENO);
+    dup2(saved_out, STDOUT_FILENO);
+    close(saved_in);
+    close(saved_out);
+    set_naming_console(nullptr, nullptr);
+    EXPECT_EQ(answer, 0);
+    EXPECT_EQ(named, "NAME");
+    std::fclose(dialogue_out);
+    std::fclose(question_out);
 }
 
 TEST(ConsoleEvents, SignalsMapToConsoleEvents) {
