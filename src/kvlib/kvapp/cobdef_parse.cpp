@@ -19,14 +19,11 @@
 #include <iterator>
 
 #include "kvapp/cobdef.h"
+#include "kvstd/strutl.h"
 
 namespace {
 
 bool is_quote(char c) { return c == '\'' || c == '"'; }
-
-// Copybook text is single-byte; only ASCII letters change case, whatever
-// the locale.
-char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Value of the leading digits of `word`; saturates instead of overflowing.
 int64_t leading_number(std::string_view word) {
@@ -483,7 +480,7 @@ int CD_parse_field(std::string& error, std::string_view statement, const cobol_d
     // saves two allocations per entry of a large file.
     static std::string text;
     text.assign(statement);
-    for (char& c : text) c = ascii_upper(c);
+    for (char& c : text) c = kvAsciiUpper(c);
     char quote = 0;
     const size_t end = CD_find_separator_period(text, quote);
     if (end != std::string::npos) text.resize(end);

@@ -18,6 +18,7 @@
 
 #include "kvapp/cobdef.h"
 #include "kvapp/cobsrc.h"
+#include "kvstd/strutl.h"
 
 namespace {
 
@@ -50,14 +51,6 @@ void reset_reader() {
     s.scanned = 0;
     s.groups.clear();
     s.error_origin = -1;
-}
-
-bool equals_no_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 // Words of `text` separated by any of `separators`, starting at `pos`;
@@ -216,7 +209,7 @@ bool format_word(std::string_view word, cd_format& format) {
     static constexpr std::pair<std::string_view, cd_format> kWords[] = {
         {"FIXED", cd_format::fixed}, {"FREE", cd_format::free_form}, {"AUTO", cd_format::automatic}};
     for (const auto& [name, value] : kWords) {
-        if (!equals_no_case(word, name)) continue;
+        if (!kvEqualsNoCase(word, name)) continue;
         format = value;
         return true;
     }
@@ -279,7 +272,7 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
         const std::string_view word = next_word(command, pos, " ,");
         if (word.empty()) break;
         if (!unknown.empty()) continue;
-        if (!record_named && equals_no_case(word, "RECORD")) {
+        if (!record_named && kvEqualsNoCase(word, "RECORD")) {
             record_named = true;
             s.record_name = next_word(command, pos, " ,");
             for (char& c : s.record_name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

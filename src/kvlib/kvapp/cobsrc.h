@@ -40,6 +40,27 @@ struct cd_line {
     cd_pos pos;
 };
 
+// The first position of `text` outside quoted literals ('...' or "...")
+// where `found(text, i)` holds, or npos. `quote` gets the literal left
+// open at the end (0 when none).
+template <typename Found>
+size_t CD_find_outside_literals(std::string_view text, Found found, char* quote = nullptr) {
+    char open = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (open) {
+            if (c == open) open = 0;
+        } else if (c == '\'' || c == '"') {
+            open = c;
+        } else if (found(text, i)) {
+            if (quote) *quote = 0;
+            return i;
+        }
+    }
+    if (quote) *quote = open;
+    return std::string_view::npos;
+}
+
 // ---------------------------------------------------------------------------
 // Line reader: one file.
 

@@ -21,6 +21,7 @@
 
 #include "kvapp/cobsrc.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
 
 struct cd_frame {
     bool streaming = false;
@@ -40,34 +41,12 @@ cd_source::~cd_source() { CD_source_close(*this); }
 
 namespace {
 
-char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equals_no_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
-    return true;
-}
-
-bool is_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
-
 // Where the word COPY begins in `text`, outside literals; npos if nowhere.
 size_t find_copy_word(std::string_view text) {
-    char quote = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        } else if ((c == 'C' || c == 'c') && (i == 0 || std::strchr(" ,;", text[i - 1])) &&
-                   equals_no_case(text.substr(i, 4), "COPY") &&
-                   (i + 4 == text.size() || text[i + 4] == ' ' || text[i + 4] == '.')) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
+    return CD_find_outside_literals(text, [](std::string_view t, size_t i) {
+        return (t[i] == 'C' || t[i] == 'c') && (i == 0 || std::strchr(" ,;", t[i - 1])) &&
+               kvEqualsNoCase(t.substr(i, 4), "COPY") && (i + 4 == t.size() || t[i + 4] == ' ' || t[i + 4] == '.');
+    });
 }
 
 // Where the separator period of a COPY statement stands in `text`, outside
@@ -141,7 +120,7 @@ int parse_copy(std::string& error, copy_statement& c) {
     c.member_is_file = is_literal(word);
     c.member = unquoted(word);
     word = next_word(text, pos);
-    if (equals_no_case(word, "OF") || equals_no_case(word, "IN")) {
+    if (kvEqualsNoCase(word, "OF") || kvEqualsNoCase(word, "IN")) {
         word = next_word(text, pos);
         if (word.empty()) {
             error = "Library name missing in COPY statement";
@@ -151,8 +130,8 @@ int parse_copy(std::string& error, copy_statement& c) {
         c.library = unquoted(word);
         word = next_word(text, pos);
     }
-    if (equals_no_case(word, "SUPPRESS")) word = next_word(text, pos);
-    if (equals_no_case(word, "REPLACING")) return CD_parse_replacing(error, text.substr(pos), c.replacing);
+    if (kvEqualsNoCase(word, "SUPPRESS")) word = next_word(text, pos);
+    if (kvEqualsNoCase(word, "REPLACING")) return CD_parse_replacing(error, text.substr(pos), c.replacing);
     if (!word.empty()) {
         error = "Unexpected " + std::string(word) + " in COPY statement";
         return 0;
@@ -169,8 +148,8 @@ std::vector<std::string> spellings(const std::string& name, bool exact) {
     std::vector<std::string> out{name};
     if (exact) return out;
     std::string upper = name, lower = name;
-    for (char& ch : upper) ch = ascii_upper(ch);
-    for (char& ch : lower) ch = ascii_lower(ch);
+    for (char& ch : upper) ch = kvAsciiUpper(ch);
+    for (char& ch : lower) ch = kvAsciiLower(ch);
     for (const std::string& s : {upper, lower})
         if (std::find(out.begin(), out.end(), s) == out.end()) out.push_back(s);
     return out;
@@ -302,7 +281,7 @@ int replace_member(std::string& error, cd_source& src, const std::vector<cd_repl
 // used up; `end` when the frame has no more text.
 int frame_line(std::string& error, cd_frame& f, bool& end) {
     end = false;
-    while (f.cursor >= f.line.size() || is_blank(f.line.substr(f.cursor))) {
+    while (f.cursor >= f.line.size() || kvIsBlank(f.line.substr(f.cursor))) {
         if (f.streaming) {
             cd_line line;
             if (!CD_lines_next(error, f.reader, line, end)) return 0;

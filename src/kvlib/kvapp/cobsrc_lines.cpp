@@ -23,23 +23,13 @@
 
 #include "kvapp/cobsrc.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
 
 namespace {
 
 constexpr size_t kTextStart = 7;   // column 8, from 0
 constexpr size_t kTextEnd = 72;    // after column 72
 constexpr size_t kTabStop = 8;
-
-bool is_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
-
-char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equals_no_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
-    return true;
-}
 
 bool is_one_of(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
 
@@ -55,30 +45,15 @@ std::string_view next_word(std::string_view text, size_t& pos, const char* ends 
 // Length of `text` without a floating comment: "*>" outside a literal
 // ends the line's text.
 size_t without_floating_comment(std::string_view text) {
-    char quote = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        } else if (c == '*' && i + 1 < text.size() && text[i + 1] == '>') {
-            return i;
-        }
-    }
-    return text.size();
+    const size_t at = CD_find_outside_literals(
+        text, [](std::string_view t, size_t i) { return t[i] == '*' && i + 1 < t.size() && t[i + 1] == '>'; });
+    return at == std::string_view::npos ? text.size() : at;
 }
 
 // The quote of a literal left open at the end of `text`, or 0.
 char open_literal(std::string_view text) {
     char quote = 0;
-    for (char c : text) {
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        }
-    }
+    CD_find_outside_literals(text, [](std::string_view, size_t) { return false; }, &quote);
     return quote;
 }
 
@@ -95,8 +70,8 @@ int invalid_format(std::string& error, const cd_line_reader& r, std::string_view
 }
 
 int switch_format(std::string& error, cd_line_reader& r, std::string_view word) {
-    if (equals_no_case(word, "FIXED")) r.format = cd_format::fixed;
-    else if (equals_no_case(word, "FREE")) r.format = cd_format::free_form;
+    if (kvEqualsNoCase(word, "FIXED")) r.format = cd_format::fixed;
+    else if (kvEqualsNoCase(word, "FREE")) r.format = cd_format::free_form;
     else return invalid_format(error, r, word);
     return 1;
 }
@@ -105,10 +80,10 @@ int switch_format(std::string& error, cd_line_reader& r, std::string_view word) 
 // that follow; every other ">>" directive is ignored.
 int source_directive(std::string& error, cd_line_reader& r, std::string_view text) {
     size_t pos = 2;
-    if (!equals_no_case(next_word(text, pos), "SOURCE")) return 1;
+    if (!kvEqualsNoCase(next_word(text, pos), "SOURCE")) return 1;
     std::string_view word = next_word(text, pos);
-    if (equals_no_case(word, "FORMAT")) word = next_word(text, pos);
-    if (equals_no_case(word, "IS")) word = next_word(text, pos);
+    if (kvEqualsNoCase(word, "FORMAT")) word = next_word(text, pos);
+    if (kvEqualsNoCase(word, "IS")) word = next_word(text, pos);
     return switch_format(error, r, word);
 }
 
@@ -116,11 +91,11 @@ int source_directive(std::string& error, cd_line_reader& r, std::string_view tex
 // format too; every other option and "$" directive is ignored.
 int dollar_directive(std::string& error, cd_line_reader& r, std::string_view text) {
     size_t pos = 1;
-    if (!equals_no_case(next_word(text, pos), "SET")) return 1;
+    if (!kvEqualsNoCase(next_word(text, pos), "SET")) return 1;
     for (;;) {
         const std::string_view option = next_word(text, pos, "\"'(");
         if (option.empty()) return 1;
-        if (equals_no_case(option, "SOURCEFORMAT")) return switch_format(error, r, next_word(text, pos, "\"'()"));
+        if (kvEqualsNoCase(option, "SOURCEFORMAT")) return switch_format(error, r, next_word(text, pos, "\"'()"));
         next_word(text, pos, "\"')");  // the option's value, if any
     }
 }
@@ -133,7 +108,7 @@ bool is_dollar_directive(std::string_view text) {
     size_t pos = 1;
     const std::string_view word = next_word(text, pos);
     for (std::string_view w : kWords)
-        if (equals_no_case(word, w)) return true;
+        if (kvEqualsNoCase(word, w)) return true;
     return false;
 }
 
@@ -147,7 +122,7 @@ int free_text(std::string& error, cd_line_reader& r, std::string_view line, line
     if (rest.substr(0, 2) == ">>") return source_directive(error, r, rest);
     if (rest[0] == '$' && is_dollar_directive(rest)) return dollar_directive(error, r, rest);
     line = line.substr(0, without_floating_comment(line));
-    if (is_blank(line)) return 1;
+    if (kvIsBlank(line)) return 1;
     out.kind = line_text::words;
     out.text = line;
     return 1;
@@ -182,7 +157,7 @@ int fixed_text(std::string& error, cd_line_reader& r, std::string_view line, lin
     if (first == std::string_view::npos) return 1;
     if (kind == line_text::words && text.substr(first, 2) == ">>") return source_directive(error, r, text.substr(first));
     text = text.substr(0, without_floating_comment(text));
-    if (is_blank(text)) return 1;
+    if (kvIsBlank(text)) return 1;
     out.kind = kind;
     out.text = text;
     return 1;
@@ -293,11 +268,11 @@ void read_ahead(cd_line_reader& r, bool joining) {
 // column 7 without an indicator there or is all the line holds.
 bool shows_free_layout(std::string_view line) {
     const std::string_view sequence = line.substr(0, 6);
-    if (is_blank(sequence)) return false;
+    if (kvIsBlank(sequence)) return false;
     bool digits = sequence.size() == 6;
     for (char c : sequence) digits = digits && std::isdigit(static_cast<unsigned char>(c));
     if (digits) return false;
-    if (line.size() <= 6 || is_blank(line.substr(6))) return true;
+    if (line.size() <= 6 || kvIsBlank(line.substr(6))) return true;
     return line[5] != ' ' && !is_one_of(line[6], " */-Dd$");
 }
 

@@ -15,10 +15,9 @@
 #include <algorithm>
 
 #include "kvapp/cobsrc.h"
+#include "kvstd/strutl.h"
 
 namespace {
-
-char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool is_space(char c) { return c == ' ' || c == '\n'; }
 
@@ -68,13 +67,8 @@ bool next_text_word(std::string_view text, size_t& pos, text_word& w) {
     return true;
 }
 
-bool same_word(std::string_view a, std::string_view b, bool literal) {
-    if (literal) return a == b;
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
-    return true;
-}
+// Words compare ignoring case, literals exactly.
+bool same_word(std::string_view a, std::string_view b, bool literal) { return literal ? a == b : kvEqualsNoCase(a, b); }
 
 std::string_view trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(' ');
@@ -129,7 +123,7 @@ std::vector<std::string> words_of(std::string_view text) {
     text_word w;
     while (next_text_word(text, pos, w)) {
         std::string word(text.substr(w.begin, w.end - w.begin));
-        if (!w.literal) std::transform(word.begin(), word.end(), word.begin(), ascii_upper);
+        if (!w.literal) std::transform(word.begin(), word.end(), word.begin(), kvAsciiUpper);
         words.push_back(std::move(word));
     }
     return words;

@@ -168,3 +168,10 @@ int kvUInt64ToText(uint64_t value, char* buffer) {
     }
     return digits;
 }
+
+bool kvEqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (kvAsciiUpper(a[i]) != kvAsciiUpper(b[i])) return false;
+    return true;
+}

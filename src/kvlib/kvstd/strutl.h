@@ -1,8 +1,10 @@
-// strutl: small in-place text routines on NUL-terminated single-byte text.
+// strutl: small in-place text routines on NUL-terminated single-byte text,
+// and the ASCII case and blank rules of copybook text.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 char* kvUpshiftNotQuoted(char* text);
 void kvUpshiftNotQuoted(std::string& text);
@@ -17,3 +19,12 @@ char* kvReplaceLeading(char* text, int limit, int k, const char* replacement, in
 char* kvStrnDup(int n, char** destination, const char* source);
 // `buffer` must have room for 21 bytes.
 int kvUInt64ToText(uint64_t value, char* buffer);
+
+// Copybook text is single-byte; only ASCII letters change case, whatever
+// the locale.
+inline char kvAsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char kvAsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// Equal but for the case of ASCII letters.
+bool kvEqualsNoCase(std::string_view a, std::string_view b);
+// Empty or spaces only (a tab is not a space here).
+inline bool kvIsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
