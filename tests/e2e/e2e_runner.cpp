@@ -5,7 +5,9 @@
 // A case folder holds:
 //   case.txt     "args: ..." (words split at blanks, "double quotes" group),
 //                "status: N" (default 0), any number of "env: NAME=VALUE",
-//                "unset: NAME", and "timeout: SECONDS" (default 30).
+//                "unset: NAME", "timeout: SECONDS" (default 30), and any
+//                number of "absent: PATH", a file that must not exist
+//                after the run (relative to the working directory).
 //   in/          copied into a new empty working directory before the run.
 //   stdin.txt    standard input (default: empty).
 //   stdout.txt   expected standard output (not checked when absent).
@@ -42,6 +44,7 @@ struct Case {
     std::vector<std::string> args;
     std::vector<std::string> env;
     std::vector<std::string> unset;
+    std::vector<std::string> absent;
     int status = 0;
     int timeout = 30;
 };
@@ -99,6 +102,7 @@ bool parse_case(const fs::path& file, const std::string& workdir, Case* c) {
         else if (key == "env") c->env.push_back(value);
         else if (key == "unset") c->unset.push_back(value);
         else if (key == "timeout") c->timeout = std::atoi(value.c_str());
+        else if (key == "absent") c->absent.push_back(value);
         else {
             std::cerr << "unknown key in case.txt: " << key << "\n";
             return false;
@@ -288,6 +292,11 @@ int main(int argc, char** argv) {
         ok = false;
     }
     if (!compare_output_files(case_dir / "out", workdir, workdir_text)) ok = false;
+    for (const std::string& path : c.absent) {
+        if (!fs::exists(fs::symlink_status(fs::path(workdir) / path))) continue;
+        std::cerr << "file should not exist after the run: \"" << path << "\"\n";
+        ok = false;
+    }
 
     if (ok) {
         fs::remove_all(root);

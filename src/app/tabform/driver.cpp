@@ -117,6 +117,10 @@ void init_functions(int argc, char** argv) {
     current_tm_ext(&start_time);
     scan_arguments(argc, argv);
     if (!global_settings.param_file) usage(1, "", program_name);
+    // Without a DDLFILE command the DDL goes to standard output, which it
+    // must then have to itself: everything the operator reads goes to
+    // standard error, from the banner on.
+    if (!names_ddl_file(global_settings.param_file_name)) kvConsoleUseStandardError();
     kvGetProcessID(&start_time);
 }
 
@@ -147,6 +151,9 @@ int tabcopy_main(int argc, char** argv) {
     get_infile_params();
     read_templ_file();
     write_definitions();
+    // The DDL file replaces the old one only now, with every table written;
+    // a run that ended before left the old one as it was.
+    if (final_status() == 0) kvCommitReplacements();
     // The count is printed in full: a 16-bit field would show a wrong,
     // even negative, count for very long parameter files.
     kvReportPrintf("\n\nDefinitions generated for %u files in %s\n\n",

@@ -14,6 +14,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <vector>
@@ -224,7 +226,9 @@ const char* read_ddl_mode(token_reader& tokens) {
 
 void open_ddl_file(const std::string& name, const char* mode) {
     ddl_file.name = name;
-    ddl_file.stream = std::fopen(name.c_str(), mode);
+    // Written beside the file and put in place when the run succeeds: a run
+    // that fails leaves the file as it was, with PURGE and with APPEND.
+    ddl_file.stream = kvOpenReplacement(name.c_str(), mode[0] == 'a');
     if (!ddl_file.stream) {
         kvRaiseMessage(KV_SITE_FN(kModule, "create_tabform_file"), 1091, {name});
         return;
@@ -323,6 +327,50 @@ void create_tabform_file(const std::string& command) {
         mode = "w";
     }
     open_ddl_file(name, mode);
+}
+
+namespace {
+
+// The first word of a command line as the reader takes it, upper case.
+std::string command_word(const std::string& line, size_t& at) {
+    token_reader tokens(line);
+    std::string word;
+    tokens.next(" \t\r\n;", word);
+    at = tokens.position();
+    return upper(word);
+}
+
+}  // namespace
+
+bool names_ddl_file(const std::string& path, int depth) {
+    // What cannot be read twice, or not read at all, may name one.
+    if (!kvIsRegularFile(path.c_str())) return true;
+    FILE* stream = std::fopen(path.c_str(), "r");
+    if (!stream) return true;
+    // Only the start of a line is looked at: a command word and an OBEY
+    // path are short, and a long line costs no memory here.
+    char start[512];
+    bool found = false;
+    bool line_start = true;
+    while (!found && std::fgets(start, sizeof start, stream)) {
+        const bool at_line_start = line_start;
+        line_start = std::strchr(start, '\n') != nullptr;
+        if (!at_line_start) continue;
+        const std::string line = start;
+        size_t at = 0;
+        const std::string word = command_word(line, at);
+        if (word == "DDLFILE") found = true;
+        if (word != "OBEY") continue;
+        token_reader tokens(line);
+        tokens.move_to(at);
+        std::string obey;
+        if (!tokens.next(" \t\r\n", obey)) continue;  // refused when read: names nothing
+        // A path made of references is only known when the file is read.
+        found = !line_start || obey.find('?') != std::string::npos || depth > 0 || names_ddl_file(obey, depth + 1);
+    }
+    found = found || std::ferror(stream);
+    std::fclose(stream);
+    return found;
 }
 
 void get_cobol_table(const std::string& command) {

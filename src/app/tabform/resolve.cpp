@@ -127,8 +127,18 @@ void end_group_comments(const std::vector<column_entry>& items, size_t i,
 
 void append_column_line(std::string& out, char separator, const column_entry& column) {
     const sql_column sql = resolve_column(column);
-    appendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, column.name.c_str(), sql.sql_type.c_str(),
-            sql.size_text.c_str(), sql.null_text.c_str());
+    appendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, templ_sql_name(column.name).c_str(),
+            sql.sql_type.c_str(), sql.size_text.c_str(), sql.null_text.c_str());
+}
+
+// A table the database would refuse is refused here, with what to do,
+// rather than written and found out when the DDL is loaded.
+void check_column_count(const std::string& table, const std::vector<char>& included) {
+    if (templ_options.max_columns <= 0) return;
+    const int64_t count = std::count(included.begin(), included.end(), 1);
+    if (count <= templ_options.max_columns) return;
+    kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1258,
+                   {table, static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)), templ_options.max_columns});
 }
 
 void drop_final_newline(std::string& text) {
@@ -213,13 +223,15 @@ sql_column resolve_column(const column_entry& column) {
 void resolve_params(def_entry* entry) {
     // One buffer for the whole run: its storage is reused by every entry.
     static std::string work;
-    set_templ_var("DEFINE", entry->table_name.c_str(), 0);
-    set_templ_var("TABLE", entry->table_name.c_str(), 0);
+    const std::string table = templ_sql_name(entry->table_name);
+    set_templ_var("DEFINE", table.c_str(), 0);
+    set_templ_var("TABLE", table.c_str(), 0);
     set_templ_var("CATALOG", "********", 0);
 
     static const std::vector<column_entry> kNoItems;
     const std::vector<column_entry>& items = entry->fields ? *entry->fields : kNoItems;
     const std::vector<char> included = columns_included(items);
+    check_column_count(entry->table_name, included);
     const bool comments = templ_options.include_comments != 0;
     std::vector<int32_t> redefined;
     if (comments) redefined = redefined_items(items);
@@ -262,7 +274,7 @@ void resolve_params(def_entry* entry) {
     separator = ' ';
     for (size_t i = 0; i < items.size(); ++i) {
         if (!included[i] || !items[i].key_column) continue;
-        appendf(work, "%c  %s\n", separator, items[i].name.c_str());
+        appendf(work, "%c  %s\n", separator, templ_sql_name(items[i].name).c_str());
         separator = ',';
     }
     drop_final_newline(work);

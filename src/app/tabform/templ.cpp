@@ -7,6 +7,7 @@
 // has all six of its fields as written.
 #include "tabform/templ.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -23,17 +24,19 @@ std::string templ_text;
 std::vector<type_map_entry> type_map;
 std::vector<name_map_entry> name_map;
 templ_options_t templ_options;
+std::vector<std::string> reserved_words;
 
 void reset_templ() {
     templ_text.clear();
     type_map.clear();
     name_map.clear();
     templ_options = templ_options_t{};
+    reserved_words.clear();
 }
 
 namespace {
 
-enum class section { none, table_creation, name_mapping, type_mapping, parameters };
+enum class section { none, table_creation, name_mapping, type_mapping, parameters, reserved_words };
 
 struct section_header {
     const char* line;
@@ -47,6 +50,7 @@ const section_header kHeaders[] = {
     {"# Column Name Mapping Section\n", section::name_mapping},
     {"# Column Type Mapping Section\n", section::type_mapping},
     {"# Miscellaneous Parameters Section\n", section::parameters},
+    {"# Reserved Words Section\n", section::reserved_words},
 };
 
 bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -187,6 +191,34 @@ const option_flag kOptionFlags[] = {
     {"INCLUDECOMMENTS", &templ_options_t::include_comments, 1},
 };
 
+void refuse_option(const std::string& keyword, const char* needs) {
+    kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 1256, {keyword, needs});
+}
+
+// QUOTENAMES " (or ` or []): one quote character for both ends, or the
+// opening and the closing one.
+void quote_names_option(word_reader& words, const std::string& keyword) {
+    std::string quotes;
+    if (!words.next(quotes) || quotes.size() > 2) {
+        refuse_option(keyword, "one quote character, or an opening and a closing one such as []");
+        return;
+    }
+    templ_options.quote_open = quotes[0];
+    templ_options.quote_close = quotes.back();
+}
+
+void max_columns_option(word_reader& words, const std::string& keyword) {
+    std::string value;
+    long number = 0;
+    const bool read = words.next(value) && value.find_first_not_of("0123456789") == std::string::npos &&
+                      value.size() < 10 && (number = std::strtol(value.c_str(), nullptr, 10)) > 0;
+    if (!read) {
+        refuse_option(keyword, "a whole number of at least 1");
+        return;
+    }
+    templ_options.max_columns = static_cast<int32_t>(number);
+}
+
 void resolve_dup_columns_option(word_reader& words, const std::string& keyword) {
     std::string value;
     words.next(value);
@@ -218,6 +250,10 @@ void add_param(const std::string& line) {
     }
     if (word == "RESOLVEDUPCOLUMNS") {
         resolve_dup_columns_option(words, keyword);
+    } else if (word == "QUOTENAMES") {
+        quote_names_option(words, word);
+    } else if (word == "MAXCOLUMNS") {
+        max_columns_option(words, word);
     } else if (word == "EXPANDDDL") {
         std::string error;
         if (!parse_expand_options(error, text))
@@ -225,6 +261,45 @@ void add_param(const std::string& line) {
     } else {
         kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 14, {word});
     }
+}
+
+void add_reserved_words(const std::string& line) {
+    std::string text = line;
+    for (char& c : text)
+        if (c == ',') c = ' ';
+    word_reader words(text);
+    std::string word;
+    while (words.next(word)) {
+        word = upper(word);
+        const auto at = std::lower_bound(reserved_words.begin(), reserved_words.end(), word);
+        if (at == reserved_words.end() || *at != word) reserved_words.insert(at, word);
+    }
+}
+
+namespace {
+
+bool is_plain_name_char(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool needs_quotes(const std::string& name) {
+    if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return true;
+    for (char c : name)
+        if (!is_plain_name_char(c)) return true;
+    return std::binary_search(reserved_words.begin(), reserved_words.end(), upper(name));
+}
+
+}  // namespace
+
+std::string templ_sql_name(const std::string& name) {
+    if (!templ_options.quote_open || !needs_quotes(name)) return name;
+    std::string quoted(1, templ_options.quote_open);
+    for (char c : name) {
+        if (c == templ_options.quote_close) quoted += c;
+        quoted += c;
+    }
+    quoted += templ_options.quote_close;
+    return quoted;
 }
 
 namespace {
@@ -252,6 +327,9 @@ void handle_line(section current, const std::string& line) {
             return;
         case section::parameters:
             add_param(line);
+            return;
+        case section::reserved_words:
+            add_reserved_words(line);
             return;
         case section::none:
             kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 1250, {without_newline(line)});

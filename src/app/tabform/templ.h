@@ -35,12 +35,20 @@ struct templ_options_t {
     int16_t include_redefs = 1;    // redefining fields become columns
     int16_t include_comments = 1;  // comment lines in the column list
     int32_t resolve_dup_columns = kResolveDupNone;
+    // QUOTENAMES: the quotes around a name the database would not take as
+    // it is; 0 when names are written as they are.
+    char quote_open = 0;
+    char quote_close = 0;
+    int32_t max_columns = 0;       // MAXCOLUMNS: columns a table may have; 0: any number
 };
 
 extern std::string templ_text;  // the Table Creation Section text
 extern std::vector<type_map_entry> type_map;
 extern std::vector<name_map_entry> name_map;  // kept, never consulted
 extern templ_options_t templ_options;
+// The Reserved Words Section: words the database takes for its own, upper
+// case. A name that is one of them is quoted under QUOTENAMES.
+extern std::vector<std::string> reserved_words;  // sorted
 
 // Reads the template named by templ_file_name (params).
 void read_templ_file();
@@ -49,6 +57,13 @@ void read_templ_file();
 void add_type_map(const std::string& line);
 void add_name_map(const std::string& line);
 void add_param(const std::string& line);
+void add_reserved_words(const std::string& line);
+
+// A table or column name as the DDL writes it: quoted under QUOTENAMES when
+// the database would not take it as it is (a reserved word, a leading
+// digit, a character other than a letter, digit or underscore), a closing
+// quote inside it doubled; otherwise as it is.
+std::string templ_sql_name(const std::string& name);
 
 // Back to the state before any template was read (for tests).
 void reset_templ();

@@ -9,12 +9,14 @@
 // reference to no variable is copied as written.
 #include "tabform/writer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "kvlog/kvraise.h"
@@ -174,6 +176,65 @@ bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
 
 void reset_templ_vars() { variables().clear(); }
 
+namespace {
+
+// Expands the references of text[at, stop).
+void expand_span(const std::string& text, size_t at, size_t stop, std::string& out) {
+    while (at < stop) {
+        const char c = text[at];
+        if (c != '?' && c != '%') {
+            const size_t next = text.find_first_of("?%", at);
+            const size_t end = next == std::string::npos || next > stop ? stop : next;
+            out.append(text, at, end - at);
+            at = end;
+        } else if (at + 1 < stop && text[at + 1] == c) {
+            out += c;
+            at += 2;
+        } else {
+            at = std::min(expand_reference(text, at, out), stop);
+        }
+    }
+}
+
+// Optional blocks: a line "?{NAME" opens a block whose lines are written
+// only when the variable NAME has a text that is not empty; a line "?}"
+// closes it. Both lines stand alone (blanks may follow) and are never
+// written. No template written before these lines existed has a line
+// that is just "?{" and a name, or just "?}".
+enum class block_line { none, open, close };
+
+block_line block_line_of(std::string_view line, std::string& name) {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) line.remove_suffix(1);
+    if (line == "?}") return block_line::close;
+    if (line.size() < 3 || line[0] != '?' || line[1] != '{') return block_line::none;
+    const std::string_view rest = line.substr(2);
+    for (char c : rest)
+        if (!is_name_char(c)) return block_line::none;
+    name = upper(std::string(rest));
+    return block_line::open;
+}
+
+bool has_text(const std::string& name) {
+    const templ_var* var = find_var(name);
+    return var && ((var->text && !var->text->empty()) || var->number != 0);
+}
+
+// Calls `each(begin, end, kind, name)` for every line of `text`.
+template <typename Each>
+void for_each_line(const std::string& text, Each each) {
+    std::string name;
+    for (size_t at = 0; at < text.size();) {
+        const size_t eol = text.find('\n', at);
+        const size_t end = eol == std::string::npos ? text.size() : eol + 1;
+        const std::string_view line(text.data() + at, (eol == std::string::npos ? text.size() : eol) - at);
+        const block_line kind = line.size() >= 2 && line[0] == '?' ? block_line_of(line, name) : block_line::none;
+        each(at, end, kind, name);
+        at = end;
+    }
+}
+
+}  // namespace
+
 int finish_templ() {
     static const char* const kKeywords[] = {"TABLE",   "DEFINE",  "COLUMNS",  "KEYCOLUMNS",
                                             "MAXMEGS", "CURMEGS", "MAXPAGES", "CURPAGES"};
@@ -194,26 +255,35 @@ int finish_templ() {
         if (!known) kvRaiseMessage(KV_SITE_FN(kModule, "finish_templ"), 1251, {name});
         at = end;
     }
+    int open = 0;
+    std::string unpaired;
+    for_each_line(text, [&](size_t at, size_t end, block_line kind, const std::string&) {
+        if (kind == block_line::open) ++open;
+        if (kind == block_line::close && --open < 0 && unpaired.empty()) unpaired = text.substr(at, end - at);
+    });
+    if (open > 0) unpaired = "?{ (" + std::to_string(open) + " not closed)";
+    if (!unpaired.empty()) {
+        if (unpaired.back() == '\n') unpaired.pop_back();
+        kvRaiseMessage(KV_SITE_FN(kModule, "finish_templ"), 1257, {unpaired});
+    }
     return 1;
 }
 
 std::string expand_templ_text(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (size_t at = 0; at < text.size();) {
-        const char c = text[at];
-        if (c != '?' && c != '%') {
-            const size_t next = text.find_first_of("?%", at);
-            const size_t stop = next == std::string::npos ? text.size() : next;
-            out.append(text, at, stop - at);
-            at = stop;
-        } else if (at + 1 < text.size() && text[at + 1] == c) {
-            out += c;
-            at += 2;
-        } else {
-            at = expand_reference(text, at, out);
+    // Blocks being dropped, counted so that a block inside one is dropped
+    // with it.
+    int dropping = 0;
+    for_each_line(text, [&](size_t at, size_t end, block_line kind, const std::string& name) {
+        if (kind == block_line::open) {
+            if (dropping || !has_text(name)) ++dropping;
+        } else if (kind == block_line::close) {
+            if (dropping) --dropping;
+        } else if (!dropping) {
+            expand_span(text, at, end, out);
         }
-    }
+    });
     return out;
 }
 

@@ -29,13 +29,14 @@
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
 #include "kvapp/console_input.h"
+#include "kvstd/fileutl.h"
 
 namespace {
 
 FILE* naming_in = nullptr;
 FILE* naming_out = nullptr;
 
-FILE* console_out() { return naming_out ? naming_out : stdout; }
+FILE* console_out() { return naming_out ? naming_out : kvConsoleStream(); }
 
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Lines are flushed before each question and at the end of the pass, not

@@ -37,9 +37,10 @@ namespace {
 std::atomic<bool> g_console_failed{false};
 
 // When standard error fails as well, nothing is left that could tell the
-// operator; the exit status still does.
+// operator; the exit status still does. The console is standard error
+// already while the DDL goes to standard output.
 void write_console(const char* text, size_t len) {
-    if (!g_console_failed.load()) {
+    if (!g_console_failed.load() && kvConsoleStream() == stdout) {
         if (kvWriteFlush(stdout, text, len)) return;
         const int error = errno;
         g_console_failed.store(true);

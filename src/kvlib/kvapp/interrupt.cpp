@@ -19,6 +19,7 @@
 #include "kvapp/console_input.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
+#include "kvstd/fileutl.h"
 
 static const kvModuleId kModule{"kvapp.console", "$Id: interrupt.cpp 1.0 tabcopy $"};
 
@@ -42,6 +43,8 @@ sigset_t console_signals() {
     global_settings.stop_code = static_cast<int16_t>(100 + event);
     global_settings.pause_at_end = 0;
     kvQuiesceMessages();
+    // The run did not complete: a DDL file keeps what it held before.
+    kvDiscardReplacements();
     std::fflush(nullptr);
     std::_Exit(global_settings.stop_code);
 }
@@ -94,8 +97,8 @@ int console_ask_exit() {
     // thread is waiting in (the long-name dialogue) cannot take its answer.
     kvConsoleQuestion question;
     for (;;) {
-        std::fputs("\nEnter X to exit or C to continue: ", stdout);
-        std::fflush(stdout);
+        std::fputs("\nEnter X to exit or C to continue: ", kvConsoleStream());
+        std::fflush(kvConsoleStream());
         kvConsoleDiscardInput();
         const int c = question.get_char();
         // Nobody can answer once input has ended: the interrupt was meant
@@ -132,8 +135,8 @@ bool console_handler(int event) {
 
 void kvPauseAtAbend() {
     // A terminal's title is its own; nothing is written to change it.
-    std::fputs("\n\nPress enter to continue...", stdout);
-    std::fflush(stdout);
+    std::fputs("\n\nPress enter to continue...", kvConsoleStream());
+    std::fflush(kvConsoleStream());
     kvConsoleDiscardInput();
     std::string line;
     kvConsoleReadLine(line, 96);

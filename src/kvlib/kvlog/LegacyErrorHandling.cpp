@@ -285,6 +285,7 @@ void processFatalError(const char*, int) {
         // A failure while abending (the heap is gone, say) must not start
         // a second abend: end at once.
         if (g_abending) {
+            kvDiscardReplacements();
             std::fflush(nullptr);
             std::_Exit(1);
         }

@@ -14,6 +14,7 @@
 
 #include "kvlog/LegacyErrorHandling.h"
 #include "kvlog/kvmsg.h"
+#include "kvstd/fileutl.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ const char* text_of(CMessage& m) {
 }
 
 bool act_report(CMessage& m) {
-    std::printf("%s: %s\n", m.definition().Identifier().c_str(), text_of(m));
-    std::fflush(stdout);
+    std::fprintf(kvConsoleStream(), "%s: %s\n", m.definition().Identifier().c_str(), text_of(m));
+    std::fflush(kvConsoleStream());
     return true;
 }
 

@@ -9,13 +9,16 @@
 // raised exactly once, when the thread's outermost scope ends.
 #include "kvstd/fileutl.h"
 
+#include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -133,3 +136,137 @@ void kvNoteOutputLost() { g_output_lost.store(true); }
 bool kvOutputLost() { return g_output_lost.load(); }
 
 void kvOutputLostReset() { g_output_lost.store(false); }
+
+// ---- Replacement files ----
+
+namespace {
+
+struct replacement {
+    std::string target;
+    std::string temporary;
+    FILE* stream;
+};
+
+std::mutex g_replacements_lock;
+std::vector<replacement> g_replacements;
+
+void discard_at_exit() { kvDiscardReplacements(); }
+
+// Copies the content of `path` to `fd`; false with errno on failure.
+bool copy_content(const char* path, int fd) {
+    const int in = open(path, O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = write(fd, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) break;
+    }
+    const int error = errno;
+    close(in);
+    errno = error;
+    return ok;
+}
+
+// The new file beside `path`: a hidden name in the same folder, so the
+// rename that puts it in place never crosses file systems.
+FILE* open_beside(const char* path, bool append, const struct stat* existing, std::string& temporary) {
+    const std::string target = path;
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    temporary = folder + "." + base + ".tabcopy-XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    // A new file gets the permissions a plain open would have given it.
+    mode_t mode = 0;
+    if (existing) {
+        mode = existing->st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    FILE* stream = nullptr;
+    if (fchmod(fd, mode) == 0 && (!append || !existing || copy_content(path, fd))) stream = fdopen(fd, "w");
+    if (!stream) {
+        const int error = errno;
+        close(fd);
+        unlink(temporary.c_str());
+        errno = error;
+    }
+    return stream;
+}
+
+}  // namespace
+
+FILE* kvOpenReplacement(const char* path, bool append) {
+    if (!path || !*path) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    struct stat info {};
+    const bool exists = stat(path, &info) == 0;
+    if (exists && !S_ISREG(info.st_mode)) return std::fopen(path, append ? "a" : "w");
+    std::string temporary;
+    FILE* stream = open_beside(path, append, exists ? &info : nullptr, temporary);
+    if (!stream) return nullptr;
+    static std::once_flag registered;
+    std::call_once(registered, [] { std::atexit(discard_at_exit); });
+    std::lock_guard<std::mutex> hold(g_replacements_lock);
+    g_replacements.push_back({path, temporary, stream});
+    return stream;
+}
+
+bool kvCommitReplacements() {
+    std::vector<replacement> due;
+    {
+        std::lock_guard<std::mutex> hold(g_replacements_lock);
+        due.swap(g_replacements);
+    }
+    bool ok = true;
+    for (const replacement& r : due) {
+        errno = 0;
+        const bool written = std::fflush(r.stream) == 0;
+        int error = errno;
+        const bool closed = std::fclose(r.stream) == 0;
+        if (written && !closed) error = errno;
+        if (written && closed && std::rename(r.temporary.c_str(), r.target.c_str()) == 0) continue;
+        if (written && closed) error = errno;
+        unlink(r.temporary.c_str());
+        kvWriteFailed(r.target.c_str(), error ? error : EIO);
+        ok = false;
+    }
+    return ok;
+}
+
+void kvDiscardReplacements() {
+    std::lock_guard<std::mutex> hold(g_replacements_lock);
+    for (const replacement& r : g_replacements) unlink(r.temporary.c_str());
+    g_replacements.clear();
+}
+
+// ---- The console stream ----
+
+namespace {
+std::atomic<bool> g_console_on_stderr{false};
+}
+
+FILE* kvConsoleStream() { return g_console_on_stderr.load() ? stderr : stdout; }
+
+void kvConsoleUseStandardError() { g_console_on_stderr.store(true); }

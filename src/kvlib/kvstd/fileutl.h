@@ -1,5 +1,7 @@
 // fileutl: opening and closing streams with a failure report (1091, 1077),
-// the regular-file test, and the reporting of writes that fail (1093).
+// the regular-file test, the reporting of writes that fail (1093), files
+// that replace their target only when the run succeeds, and the stream the
+// operator's console is.
 #pragma once
 
 #include <cstddef>
@@ -39,3 +41,24 @@ void kvNoteOutputLost();
 bool kvOutputLost();
 // Test seam: forgets every loss counted so far.
 void kvOutputLostReset();
+
+// Output that replaces a file only when the run succeeds: it is written to
+// a new file beside `path` (with `path`'s permissions when it exists, and
+// for `append` a copy of its content first) and renamed over it by
+// kvCommitReplacements. Until then `path` stays as it was; a process that
+// ends without committing removes the new file. A target that exists but
+// is not a regular file (a device, a FIFO) is written directly. Null, with
+// errno set, when neither can be opened.
+FILE* kvOpenReplacement(const char* path, bool append);
+// Puts every replacement in place. False after reporting (1093) one that
+// could not be written or renamed; that one's target stays as it was.
+bool kvCommitReplacements();
+// Removes the replacements not committed, leaving their targets as they
+// were. Safe to call from the interrupt thread just before the process ends.
+void kvDiscardReplacements();
+
+// The operator's console: standard output, or standard error once
+// kvConsoleUseStandardError is called (the DDL then has standard output
+// to itself).
+FILE* kvConsoleStream();
+void kvConsoleUseStandardError();

@@ -20,6 +20,7 @@
 #include "kvapp/colnaming.h"
 #include "kvapp/tabutl.h"
 #include "kvstd/config.h"
+#include "kvstd/fileutl.h"
 #include "message_recorder.h"
 #include "tabform/params.h"
 #include "test_files.h"
@@ -123,8 +124,9 @@ protected:
         return nullptr;
     }
 
+    // A DDL file is put in place when the run succeeds, as here.
     void close_ddl() {
-        if (ddl_file.stream && ddl_file.stream != stdout) std::fclose(ddl_file.stream);
+        kvCommitReplacements();
         ddl_file = ddl_output_t{stdout, "stdout"};
     }
 
@@ -386,7 +388,7 @@ TEST_F(Params, EveryDdlFileWritesItsHeaderAndTheLastOneStays) {
         path("b.sql") + "\nFILE T DEF REC-A;\n");
     EXPECT_TRUE(messages_.empty());
     EXPECT_EQ(ddl_file.name, path("b.sql"));
-    std::fflush(ddl_file.stream);
+    close_ddl();
     EXPECT_TRUE(std::regex_match(read_file(path("a.sql")), kHeader));
     EXPECT_TRUE(std::regex_match(read_file(path("b.sql")), kHeader));
 }
@@ -397,7 +399,41 @@ TEST_F(Params, HeaderThatCannotBeWrittenIsReported) {
     create_tabform_file("DDLFILE /dev/full APPEND");
     ASSERT_EQ(messages_.codes(), Codes{1093});
     EXPECT_EQ(messages_.last().args, (Args{"/dev/full", std::strerror(ENOSPC)}));
-    close_ddl();
+    std::fclose(ddl_file.stream);  // a device is written directly
+    ddl_file = ddl_output_t{stdout, "stdout"};
+}
+
+// Until the run succeeds the DDL file stays as it was, with PURGE and with
+// APPEND, and a new one does not exist; a run that ends otherwise leaves it
+// so. The new file keeps the old one's permissions.
+TEST_F(Params, TheDdlFileIsReplacedOnlyWhenTheRunSucceeds) {
+    for (const char* options : {" PURGE", " APPEND"}) {
+        const std::string name = path("kept.sql");
+        file("kept.sql", "old\n");
+        ASSERT_EQ(chmod(name.c_str(), 0640), 0);
+        create_tabform_file("DDLFILE " + name + options);
+        ASSERT_NE(ddl_file.stream, stdout) << options;
+        EXPECT_TRUE(kvWriteFlush(ddl_file.stream, "new\n", 4));
+        EXPECT_EQ(read_file(name), "old\n") << options;
+        kvDiscardReplacements();
+        EXPECT_EQ(read_file(name), "old\n") << options;
+        create_tabform_file("DDLFILE " + name + options);
+        close_ddl();
+        const std::string content = read_file(name);
+        EXPECT_EQ(content.compare(0, 4, "old\n") == 0, std::string(options) == " APPEND") << options;
+        struct stat info {};
+        ASSERT_EQ(stat(name.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0640u) << options;
+    }
+    const std::string fresh = path("fresh.sql");
+    fs::remove(fresh);
+    create_tabform_file("DDLFILE " + fresh);
+    kvDiscardReplacements();
+    ddl_file = ddl_output_t{stdout, "stdout"};
+    EXPECT_FALSE(fs::exists(fresh));
+    for (const auto& entry : fs::directory_iterator(fs::path(fresh).parent_path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tabcopy-"), std::string::npos) << entry.path();
+    EXPECT_EQ(messages_.codes(), Codes{});
 }
 
 TEST_F(Params, HeaderShowsTheLocalTimeNow) {

@@ -1,4 +1,0 @@
---
--- Definitions created {{*}}
---
-

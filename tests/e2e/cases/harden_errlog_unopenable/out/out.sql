@@ -1,6 +1,0 @@
---
--- Definitions created {{*}}
---
-
-CREATE TABLE T
-{{...}}
