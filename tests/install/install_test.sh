@@ -25,18 +25,20 @@ fail() {
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
     { cat "$work/install.log"; echo "FAIL: cmake --install"; exit 1; }
 
-for f in bin/tabcopy bin/tabcopy.dat \
+for f in bin/tabcopy share/tabcopy/tabcopy.dat \
          share/tabcopy/templates/postgresql.tpl share/tabcopy/templates/sqlite.tpl \
          share/tabcopy/examples/example.par share/tabcopy/examples/templates/postgresql.tpl \
          share/doc/tabcopy/guide.md share/doc/tabcopy/messages.md share/doc/tabcopy/copyright \
-         share/man/man1/tabcopy.1; do
+         share/man/man1/tabcopy.1.gz share/doc/tabcopy/changelog.gz; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -x "$prefix/bin/tabcopy" ] || fail "bin/tabcopy is not executable"
 # The catalogue must be the one built with the program: a stale one is
 # refused at the first message.
-cmp -s "$prefix/bin/tabcopy.dat" "$(dirname "$built")/tabcopy.dat" ||
-    fail "bin/tabcopy.dat differs from the built catalogue"
+cmp -s "$prefix/share/tabcopy/tabcopy.dat" "$(dirname "$built")/tabcopy.dat" ||
+    fail "share/tabcopy/tabcopy.dat differs from the built catalogue"
+# Debian's layout: nothing but programs in bin/.
+[ "$(ls "$prefix/bin")" = "tabcopy" ] || fail "bin/ holds more than the program: $(ls "$prefix/bin")"
 
 # The reference: the built program on the source tree's example.
 mkdir "$work/reference"
@@ -45,7 +47,7 @@ cp -r "$examples/." "$work/reference/"
     fail "the built program failed on the source example"
 
 # The installed program, from a working directory far from both trees,
-# with no catalogue in it: it must find tabcopy.dat beside itself.
+# with no catalogue in it: it must find tabcopy.dat in ../share/tabcopy.
 cp -r "$prefix/share/tabcopy/examples" "$work/run"
 cd "$work/run" || exit 2
 PATH="$prefix/bin:$PATH" tabcopy PARAMFILE example.par REPORTFILE example.rpt >stdout.txt 2>stderr.txt

@@ -34,17 +34,21 @@ tm_ext start_time;
 // even when the catalogue let the run go on after reporting it.
 static int final_status() { return kvOutputLost() ? 12 : 0; }
 
+static bool keyword_is(const char* argument, const char* keyword) {
+    return kvStrCmpNoCase(argument, keyword) == 0;
+}
+
 void usage(int exit_flag, const char* argument, const char* program) {
     std::fprintf(stderr, "Usage: %s %s", program,
                  "PARAMFILE <param file> [REPORTFILE <report file>]\n");
     std::fprintf(stderr, "              [PAUSEATEND] [NOPAUSEATEND]\n");
+    // Only --help says where to read on: HELP and ? keep their text.
+    if (argument && keyword_is(argument, "--help"))
+        std::fprintf(stderr, "The manual: man tabcopy. The user guide: /usr/share/doc/tabcopy/guide.md\n"
+                             "(share/doc/tabcopy under another installation prefix, docs/ in the sources).\n");
     std::fflush(stderr);
     if (exit_flag) std::exit(0);
     kvRaiseMessage(KV_SITE(kModule), 12, {argument});
-}
-
-static bool keyword_is(const char* argument, const char* keyword) {
-    return kvStrCmpNoCase(argument, keyword) == 0;
 }
 
 // Opens the value of PARAMFILE or REPORTFILE; a path too long to hold is

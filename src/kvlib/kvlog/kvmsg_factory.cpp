@@ -32,10 +32,13 @@ bool file_exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-// The first of the two directories that holds `file`; "" when neither.
+// Where `file` is, looked for in the program's data folder (../share/tabcopy
+// from the program, where an installed program has it), beside the
+// program (a build tree), then in the working directory; "" when nowhere.
 std::string find_in(const std::string& exe_dir, const std::string& work_dir,
                     const std::string& file) {
-    for (const std::string* dir : {&exe_dir, &work_dir}) {
+    const std::string data_dir = exe_dir.empty() ? std::string() : exe_dir + "/../share/tabcopy";
+    for (const std::string* dir : {&data_dir, &exe_dir, &work_dir}) {
         if (dir->empty()) continue;
         std::string path = *dir + "/" + file;
         if (file_exists(path)) return path;
