@@ -2,8 +2,8 @@
 # up to 128 bytes), run with SQL*Plus or SQLcl: @<ddl file>.
 #
 # One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key, so every FILE command needs
-# a KEYCOLS list (without one the PRIMARY KEY clause would be empty).
+# command's KEYCOLS list form the primary key; a FILE command without
+# KEYCOLS gives a table without one.
 #
 # Limits (MAX_STRING_SIZE = STANDARD): CHAR 2000 bytes, VARCHAR2 4000,
 # beyond that CLOB; NUMBER 38 digits. A decimal of more than 38 digits has
@@ -18,10 +18,12 @@
 CREATE TABLE ?TABLE
 (
 ?COLUMNS
+?{KEYCOLUMNS
 , PRIMARY KEY
 (
 ?KEYCOLUMNS
 )
+?}
 );
 
 # Column Type Mapping Section
@@ -52,3 +54,24 @@ INCLUDECOMMENTS
 # turns redefinitions back on.
 RESOLVEDUPCOLUMNS INDEX
 OMITREDEFS
+# A name the database would not take as it is (a reserved word below,
+# a name that starts with a digit or holds a character other than a
+# letter, digit or underscore, such as a table name with a hyphen) is
+# written in double quotes. Every other name is written as it is.
+QUOTENAMES "
+# Oracle Database Reference, "Logical Database Limits": 1000 columns per table.
+MAXCOLUMNS 1000
+
+# Reserved Words Section
+# A column or table name that is one of these words is written quoted.
+# Source: Oracle Database SQL Language Reference, "Oracle SQL Reserved Words".
+ACCESS ADD ALL ALTER AND ANY AS ASC AUDIT BETWEEN BY CHAR CHECK CLUSTER
+COLUMN COLUMN_VALUE COMMENT COMPRESS CONNECT CREATE CURRENT DATE DECIMAL
+DEFAULT DELETE DESC DISTINCT DROP ELSE EXCLUSIVE EXISTS FILE FLOAT FOR FROM
+GRANT GROUP HAVING IDENTIFIED IMMEDIATE IN INCREMENT INDEX INITIAL INSERT
+INTEGER INTERSECT INTO IS LEVEL LIKE LOCK LONG MAXEXTENTS MINUS MLSLABEL
+MODE MODIFY NESTED_TABLE_ID NOAUDIT NOCOMPRESS NOT NOWAIT NULL NUMBER OF
+OFFLINE ON ONLINE OPTION OR ORDER PCTFREE PRIOR PUBLIC RAW RENAME RESOURCE
+REVOKE ROW ROWID ROWNUM ROWS SELECT SESSION SET SHARE SIZE SMALLINT START
+SUCCESSFUL SYNONYM SYSDATE TABLE THEN TO TRIGGER UID UNION UNIQUE UPDATE
+USER VALIDATE VALUES VARCHAR VARCHAR2 VIEW WHENEVER WHERE WITH

@@ -1,8 +1,8 @@
 # tabcopy DDL template for PostgreSQL (12 and later).
 #
 # One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key, so every FILE command needs
-# a KEYCOLS list (without one the PRIMARY KEY clause would be empty).
+# command's KEYCOLS list form the primary key; a FILE command without
+# KEYCOLS gives a table without one.
 # Unquoted names fold to lower case in PostgreSQL: CUST_ID becomes cust_id.
 #
 # Types keep every value of the COBOL field exactly. Character fields
@@ -14,10 +14,12 @@
 CREATE TABLE ?TABLE
 (
 ?COLUMNS
+?{KEYCOLUMNS
 , PRIMARY KEY
 (
 ?KEYCOLUMNS
 )
+?}
 );
 
 # Column Type Mapping Section
@@ -54,3 +56,24 @@ INCLUDECOMMENTS
 # turns redefinitions back on.
 RESOLVEDUPCOLUMNS INDEX
 OMITREDEFS
+# A name the database would not take as it is (a reserved word below,
+# a name that starts with a digit or holds a character other than a
+# letter, digit or underscore, such as a table name with a hyphen) is
+# written in double quotes. Every other name is written as it is.
+QUOTENAMES "
+# PostgreSQL 15 documentation, Appendix K "PostgreSQL Limits": 1600 columns per table.
+MAXCOLUMNS 1600
+
+# Reserved Words Section
+# A column or table name that is one of these words is written quoted.
+# Source: PostgreSQL 15 documentation, Appendix C "SQL Key Words" (Table C.1): the words marked reserved in the PostgreSQL column.
+ALL ANALYSE ANALYZE AND ANY ARRAY AS ASC ASYMMETRIC AUTHORIZATION BINARY
+BOTH CASE CAST CHECK COLLATE COLLATION COLUMN CONCURRENTLY CONSTRAINT CREATE
+CROSS CURRENT_CATALOG CURRENT_DATE CURRENT_ROLE CURRENT_SCHEMA CURRENT_TIME
+CURRENT_TIMESTAMP CURRENT_USER DEFAULT DEFERRABLE DESC DISTINCT DO ELSE END
+EXCEPT FALSE FETCH FOR FOREIGN FREEZE FROM FULL GRANT GROUP HAVING ILIKE IN
+INITIALLY INNER INTERSECT INTO IS ISNULL JOIN LATERAL LEADING LEFT LIKE
+LIMIT LOCALTIME LOCALTIMESTAMP NATURAL NOT NOTNULL NULL OFFSET ON ONLY OR
+ORDER OUTER OVERLAPS PLACING PRIMARY REFERENCES RETURNING RIGHT SELECT
+SESSION_USER SIMILAR SOME SYMMETRIC TABLE TABLESAMPLE THEN TO TRAILING TRUE
+UNION UNIQUE USER USING VARIADIC VERBOSE WHEN WHERE WINDOW WITH

@@ -1,8 +1,8 @@
 # tabcopy DDL template for SQLite 3.
 #
 # One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key, so every FILE command needs
-# a KEYCOLS list (without one the PRIMARY KEY clause would be empty).
+# command's KEYCOLS list form the primary key; a FILE command without
+# KEYCOLS gives a table without one.
 #
 # SQLite does not enforce lengths or precisions; the declared types record
 # them and choose each column's affinity. A decimal column has NUMERIC
@@ -15,10 +15,12 @@
 CREATE TABLE ?TABLE
 (
 ?COLUMNS
+?{KEYCOLUMNS
 , PRIMARY KEY
 (
 ?KEYCOLUMNS
 )
+?}
 );
 
 # Column Type Mapping Section
@@ -49,3 +51,28 @@ INCLUDECOMMENTS
 # turns redefinitions back on.
 RESOLVEDUPCOLUMNS INDEX
 OMITREDEFS
+# A name the database would not take as it is (a reserved word below,
+# a name that starts with a digit or holds a character other than a
+# letter, digit or underscore, such as a table name with a hyphen) is
+# written in double quotes. Every other name is written as it is.
+QUOTENAMES "
+# SQLite documentation, "Limits In SQLite": SQLITE_MAX_COLUMN, 2000 by default.
+MAXCOLUMNS 2000
+
+# Reserved Words Section
+# A column or table name that is one of these words is written quoted.
+# Source: SQLite documentation, "SQLite Keywords" (lang_keywords.html, SQLite 3.40): the whole list.
+ABORT ACTION ADD AFTER ALL ALTER ALWAYS ANALYZE AND AS ASC ATTACH
+AUTOINCREMENT BEFORE BEGIN BETWEEN BY CASCADE CASE CAST CHECK COLLATE COLUMN
+COMMIT CONFLICT CONSTRAINT CREATE CROSS CURRENT CURRENT_DATE CURRENT_TIME
+CURRENT_TIMESTAMP DATABASE DEFAULT DEFERRABLE DEFERRED DELETE DESC DETACH
+DISTINCT DO DROP EACH ELSE END ESCAPE EXCEPT EXCLUDE EXCLUSIVE EXISTS
+EXPLAIN FAIL FILTER FIRST FOLLOWING FOR FOREIGN FROM FULL GENERATED GLOB
+GROUP GROUPS HAVING IF IGNORE IMMEDIATE IN INDEX INDEXED INITIALLY INNER
+INSERT INSTEAD INTERSECT INTO IS ISNULL JOIN KEY LAST LEFT LIKE LIMIT MATCH
+MATERIALIZED NATURAL NO NOT NOTHING NOTNULL NULL NULLS OF OFFSET ON OR ORDER
+OTHERS OUTER OVER PARTITION PLAN PRAGMA PRECEDING PRIMARY QUERY RAISE RANGE
+RECURSIVE REFERENCES REGEXP REINDEX RELEASE RENAME REPLACE RESTRICT
+RETURNING RIGHT ROLLBACK ROW ROWS SAVEPOINT SELECT SET TABLE TEMP TEMPORARY
+THEN TIES TO TRANSACTION TRIGGER UNBOUNDED UNION UNIQUE UPDATE USING VACUUM
+VALUES VIEW VIRTUAL WHEN WHERE WINDOW WITH WITHOUT

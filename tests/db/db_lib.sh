@@ -15,6 +15,11 @@ skip() {
     exit 77
 }
 
+# The names databases reserve or take only quoted (names.cpy), under the
+# tables ORDER, with KEYCOLS, and CUST-MASTER, without: a write_ddl argument.
+names_files='names.cpy:FILE order DEF NAMES-REC KEYCOLS (ORDER, 1ST-LINE);
+FILE cust-master DEF MASTER-REC;'
+
 # new_work_dir: a fresh temporary directory (path on standard output).
 new_work_dir() {
     mktemp -d "${TMPDIR:-/tmp}/tabcopy-db.XXXXXX"
@@ -39,7 +44,7 @@ write_ddl() {
         fail "examples/example.par has no DDLTEMPLATEFILE or DDLFILE line to redirect"
     for wd_extra in "$@"; do
         cp "$here/${wd_extra%%:*}" "$wd_work/"
-        printf 'COBOLDEFSFILE %s\n%s\n' "${wd_extra%%:*}" "${wd_extra#*:}" >> "$wd_work/run.par"
+        printf 'COBOLDEFSFILE %s AUTO\n%s\n' "${wd_extra%%:*}" "${wd_extra#*:}" >> "$wd_work/run.par"
     done
     if ! (cd "$wd_work" && "$wd_tabcopy" PARAMFILE run.par > tabcopy.out 2>&1); then
         cat "$wd_work/tabcopy.out" >&2

@@ -75,7 +75,8 @@ sql() {
 
 write_ddl "$1" "$2" postgresql "$work" \
     "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);" \
-    "huge.cpy:FILE huge DEF HUGE-REC KEYCOLS (H-KEY);"
+    "huge.cpy:FILE huge DEF HUGE-REC KEYCOLS (H-KEY);" \
+    "$names_files"
 
 sql -f "$work/ddl.sql" || fail "PostgreSQL refused the DDL in $work/ddl.sql"
 
@@ -94,4 +95,17 @@ sql -c "SELECT k.table_name, k.column_name, k.ordinal_position
          WHERE c.table_schema = 'public' AND c.constraint_type = 'PRIMARY KEY'
          ORDER BY k.table_name, k.ordinal_position;" > "$work/keys.txt"
 compare "$here/expected/postgresql_keys.txt" "$work/keys.txt" "PostgreSQL's primary keys"
-echo "passed: PostgreSQL accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables"
+
+# A table of more columns than PostgreSQL takes is refused by tabcopy,
+# naming the limit, rather than written and refused when loaded.
+mkdir "$work/wide"
+printf '01 WIDE-REC.\n   05 W PIC X OCCURS 2000.\n' > "$work/wide/wide.cpy"
+cp "$2/examples/templates/postgresql.tpl" "$work/wide/"
+printf 'COBOLDEFSFILE wide.cpy\nDDLTEMPLATEFILE postgresql.tpl\nDDLFILE wide.sql\nFILE wide DEF WIDE-REC;\n' > "$work/wide/run.par"
+status=0
+(cd "$work/wide" && "$1" PARAMFILE run.par > out.txt 2>&1) || status=$?
+[ "$status" -eq 12 ] || fail "a 2000-column table ended with status $status, not 12"
+grep -q "DD-258  The table WIDE would have 2000 columns, more than the 1600" "$work/wide/out.txt" ||
+    fail "a 2000-column table was not refused with DD-258 naming 1600: $(cat "$work/wide/out.txt")"
+[ ! -e "$work/wide/wide.sql" ] || fail "a refused run left wide.sql"
+echo "passed: PostgreSQL accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables; 2000 columns refused"

@@ -16,7 +16,8 @@ trap 'exit 1' HUP INT TERM
 
 write_ddl "$1" "$2" sqlite "$work" \
     "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);" \
-    "huge.cpy:FILE huge DEF HUGE-REC KEYCOLS (H-KEY);"
+    "huge.cpy:FILE huge DEF HUGE-REC KEYCOLS (H-KEY);" \
+    "$names_files"
 
 sqlite3 -bail "$work/tables.db" < "$work/ddl.sql" ||
     fail "sqlite3 refused the DDL in $work/ddl.sql"
@@ -29,4 +30,16 @@ sqlite3 "$work/tables.db" \
       WHERE m.type = 'table' ORDER BY m.name, p.cid;" |
     tr -s ' ' > "$work/columns.txt"
 compare "$here/expected/sqlite.txt" "$work/columns.txt" "SQLite's columns"
-echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables"
+
+# Without DDLFILE the DDL is standard output's alone: piped straight into
+# sqlite3, it gives the same tables.
+grep -v '^DDLFILE ' "$work/run.par" > "$work/pipe.par"
+(cd "$work" && "$1" PARAMFILE pipe.par 2> pipe.err | sqlite3 -bail piped.db) ||
+    fail "tabcopy PARAMFILE pipe.par 2>/dev/null | sqlite3 failed: $(cat "$work/pipe.err")"
+sqlite3 "$work/piped.db" \
+    "SELECT m.name, p.name, p.type, p.\"notnull\", p.pk
+       FROM sqlite_master AS m, pragma_table_info(m.name) AS p
+      WHERE m.type = 'table' ORDER BY m.name, p.cid;" |
+    tr -s ' ' > "$work/piped.txt"
+compare "$here/expected/sqlite.txt" "$work/piped.txt" "SQLite's columns from standard output"
+echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables, from a file and from standard output"

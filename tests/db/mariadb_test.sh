@@ -1,0 +1,78 @@
+#!/bin/sh
+# The DDL that tabcopy writes with the MySQL template, for the example
+# copybooks, the type-edge copybooks and the names databases reserve, is run
+# by the mariadb client against a throwaway MariaDB server; the columns
+# (information_schema.columns) and primary keys it then reports must be the
+# expected ones.
+#
+# The server's data lives in a temporary directory; it listens only on a
+# Unix socket there (no TCP), so it meets no other server, and it is shut
+# down and the directory removed however the test ends. The server does not
+# run as root: under root it runs as the user mysql (or nobody).
+# Usage: mariadb_test.sh TABCOPY SOURCE_DIR
+set -eu
+. "$(dirname "$0")/db_lib.sh"
+
+for program in mariadb-install-db mariadbd mariadb mariadb-admin; do
+    command -v "$program" > /dev/null 2>&1 || [ -x "/usr/sbin/$program" ] ||
+        skip "$program is not installed (Debian package mariadb-server)"
+done
+server=$(command -v mariadbd 2> /dev/null || echo /usr/sbin/mariadbd)
+
+server_user=""
+if [ "$(id -u)" -eq 0 ]; then
+    server_user=nobody
+    id -u mysql > /dev/null 2>&1 && server_user=mysql
+fi
+
+# In /tmp whatever TMPDIR says: the server user must reach it, and the
+# socket's path must stay within the 107 bytes a Unix socket name may have.
+work=$(mktemp -d /tmp/tabcopy-maria.XXXXXX)
+chmod 755 "$work"
+socket=$work/server.sock
+client() {
+    mariadb --no-defaults --socket="$socket" -u root --batch --skip-column-names "$@"
+}
+cleanup() {
+    if [ -S "$socket" ]; then
+        mariadb-admin --no-defaults --socket="$socket" -u root shutdown > /dev/null 2>&1 ||
+            echo "warning: the server in $work did not stop" >&2
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' HUP INT TERM
+
+mkdir "$work/data"
+# The server writes its socket, pid file and log beside its data.
+[ -z "$server_user" ] || chown -R "$server_user" "$work"
+mariadb-install-db --no-defaults --datadir="$work/data" ${server_user:+--user="$server_user"} \
+    --auth-root-authentication-method=normal --skip-test-db > "$work/install.log" 2>&1 || {
+    cat "$work/install.log" >&2
+    fail "mariadb-install-db could not create a data directory in $work/data"
+}
+"$server" --no-defaults --datadir="$work/data" --socket="$socket" --skip-networking \
+    --pid-file="$work/server.pid" --log-error="$work/server.log" ${server_user:+--user="$server_user"} \
+    > /dev/null 2>&1 &
+tries=0
+until mariadb-admin --no-defaults --socket="$socket" -u root ping > /dev/null 2>&1; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 300 ]; then
+        cat "$work/server.log" >&2
+        fail "the MariaDB server did not start"
+    fi
+    sleep 0.2
+done
+
+write_ddl "$1" "$2" mysql "$work" \
+    "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);" \
+    "$names_files"
+
+client -e "CREATE DATABASE tabcopy" || fail "the server refused CREATE DATABASE"
+client tabcopy < "$work/ddl.sql" || fail "MariaDB refused the DDL in $work/ddl.sql"
+
+client tabcopy -e "SELECT table_name, column_name, column_type, is_nullable, column_key
+                     FROM information_schema.columns WHERE table_schema = 'tabcopy'
+                    ORDER BY table_name, ordinal_position;" > "$work/columns.txt"
+compare "$here/expected/mariadb.txt" "$work/columns.txt" "MariaDB's columns"
+echo "passed: MariaDB accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables"

@@ -1,0 +1,6 @@
+# Table Creation Section
+CREATE TABLE ?TABLE (
+?COLUMNS
+);
+# Column Type Mapping Section
+CHAR CHAR Y N N N

@@ -1,0 +1,4 @@
+01 FIRST-REC.
+   05 A PIC X.
+01 SECOND-REC.
+   05 B PIC 9(3).

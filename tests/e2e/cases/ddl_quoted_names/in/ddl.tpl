@@ -1,0 +1,21 @@
+# Table Creation Section
+CREATE TABLE ?TABLE
+(
+?COLUMNS
+?{KEYCOLUMNS
+, PRIMARY KEY
+(
+?KEYCOLUMNS
+)
+?}
+);
+
+# Column Type Mapping Section
+CHAR       CHAR       Y     N      N                N
+
+# Miscellaneous Parameters Section
+QUOTENAMES "
+
+# Reserved Words Section
+ORDER USER
+desc, select
