@@ -65,12 +65,14 @@ OMITREDEFS
 # letter, digit or underscore, such as a table name with a hyphen) is
 # written in backquotes. Every other name is written as it is.
 QUOTENAMES `
-# MySQL 8.0 Reference Manual and MariaDB documentation, InnoDB limits: 1017 columns per table.
+# MySQL 8.0 Reference Manual and MariaDB documentation, InnoDB limits: 1017
+# columns per table.
 MAXCOLUMNS 1017
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.
-# Source: MySQL 8.0 Reference Manual, "Keywords and Reserved Words" (the words marked R), and MariaDB "Reserved Words" (MariaDB 10.11): both lists.
+# Source: MySQL 8.0 Reference Manual, "Keywords and Reserved Words" (the
+# words marked R), and MariaDB "Reserved Words" (MariaDB 10.11): both lists.
 ACCESSIBLE ADD ALL ALTER ANALYZE AND AS ASC ASENSITIVE BEFORE BETWEEN BIGINT
 BINARY BLOB BOTH BY CALL CASCADE CASE CHANGE CHAR CHARACTER CHECK COLLATE
 COLUMN CONDITION CONSTRAINT CONTINUE CONVERT CREATE CROSS CUBE CUME_DIST

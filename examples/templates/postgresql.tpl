@@ -61,12 +61,14 @@ OMITREDEFS
 # letter, digit or underscore, such as a table name with a hyphen) is
 # written in double quotes. Every other name is written as it is.
 QUOTENAMES "
-# PostgreSQL 15 documentation, Appendix K "PostgreSQL Limits": 1600 columns per table.
+# PostgreSQL 15 documentation, Appendix K "PostgreSQL Limits": 1600 columns
+# per table.
 MAXCOLUMNS 1600
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.
-# Source: PostgreSQL 15 documentation, Appendix C "SQL Key Words" (Table C.1): the words marked reserved in the PostgreSQL column.
+# Source: PostgreSQL 15 documentation, Appendix C "SQL Key Words" (Table
+# C.1): the words marked reserved in the PostgreSQL column.
 ALL ANALYSE ANALYZE AND ANY ARRAY AS ASC ASYMMETRIC AUTHORIZATION BINARY
 BOTH CASE CAST CHECK COLLATE COLLATION COLUMN CONCURRENTLY CONSTRAINT CREATE
 CROSS CURRENT_CATALOG CURRENT_DATE CURRENT_ROLE CURRENT_SCHEMA CURRENT_TIME

@@ -61,7 +61,8 @@ MAXCOLUMNS 2000
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.
-# Source: SQLite documentation, "SQLite Keywords" (lang_keywords.html, SQLite 3.40): the whole list.
+# Source: SQLite documentation, "SQLite Keywords" (lang_keywords.html,
+# SQLite 3.40): the whole list.
 ABORT ACTION ADD AFTER ALL ALTER ALWAYS ANALYZE AND AS ASC ATTACH
 AUTOINCREMENT BEFORE BEGIN BETWEEN BY CASCADE CASE CAST CHECK COLLATE COLUMN
 COMMIT CONFLICT CONSTRAINT CREATE CROSS CURRENT CURRENT_DATE CURRENT_TIME

@@ -62,12 +62,14 @@ OMITREDEFS
 # letter, digit or underscore, such as a table name with a hyphen) is
 # written in brackets. Every other name is written as it is.
 QUOTENAMES []
-# Microsoft SQL Server documentation, "Maximum capacity specifications": 1024 columns per nonwide table.
+# Microsoft SQL Server documentation, "Maximum capacity specifications":
+# 1024 columns per nonwide table.
 MAXCOLUMNS 1024
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.
-# Source: Microsoft SQL Server documentation, "Reserved Keywords (Transact-SQL)": the SQL Server reserved keywords.
+# Source: Microsoft SQL Server documentation, "Reserved Keywords (Transact-
+# SQL)": the SQL Server reserved keywords.
 ADD ALL ALTER AND ANY AS ASC AUTHORIZATION BACKUP BEGIN BETWEEN BREAK BROWSE
 BULK BY CASCADE CASE CHECK CHECKPOINT CLOSE CLUSTERED COALESCE COLLATE
 COLUMN COMMIT COMPUTE CONSTRAINT CONTAINS CONTAINSTABLE CONTINUE CONVERT

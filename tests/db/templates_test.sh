@@ -18,13 +18,14 @@ trap 'exit 1' HUP INT TERM
 # TABLE, then "KEY|NAME" for each key line.
 columns() {
     awk -v table="$2" '
-        /^CREATE TABLE / { inside = ($3 == table); keys = 0; next }
+        # Names may be quoted ("ONE" is reserved in Db2): compared bare.
+        /^CREATE TABLE / { t = $3; gsub(/["`\[\]]/, "", t); inside = (t == table); keys = 0; next }
         !inside { next }
         /PRIMARY KEY/ { keys = 1; next }
         /^[ ,]  [^ ]/ {
             line = substr($0, 4)
             if (keys) { sub(/ +$/, "", line); print "KEY|" line; next }
-            name = line; sub(/ .*/, "", name)
+            name = line; sub(/ .*/, "", name); gsub(/["`\[\]]/, "", name)
             rest = substr(line, length(name) + 1)
             gsub(/^ +| +$/, "", rest)
             null = ""
