@@ -4,7 +4,9 @@
 // FIFO "fifo". Every command delivered must be within the length limit,
 // the reader must end (a bounded number of commands for a bounded input),
 // and once it has ended nothing of the input may remain: no OBEY stream
-// left open.
+// left open. The look for a DDLFILE command made before the run
+// (names_ddl_file) must never miss one that the reader delivers.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +15,8 @@
 #include "fuzz_support.h"
 #include "kvapp/parmutl.h"
 #include "kvstd/config.h"
+#include "kvstd/strutl.h"
+#include "tabform/params.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz_support::init();
@@ -25,6 +29,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_support::in_scratch_dir here;
     const std::string path = fuzz_support::write_scratch("input.par", data, size);
+    const bool named = names_ddl_file(path);
     FILE* stream = std::fopen(path.c_str(), "r");
     FUZZ_CHECK(stream != nullptr);
     global_settings.param_file = stream;
@@ -40,6 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (kvGetNextCommand(command)) {
         FUZZ_CHECK(command.size() < kMaxCommandLength);
         FUZZ_CHECK(++delivered < limit);
+        // The command word as the parameter file's dispatcher takes it.
+        const size_t start = std::min(command.find_first_not_of(' '), command.size());
+        const std::string word = command.substr(start, command.find(' ', start) - start);
+        FUZZ_CHECK(named || !kvEqualsNoCase(word, "DDLFILE"));
     }
     FUZZ_CHECK(command.empty());
     FUZZ_CHECK(!global_settings.obey_active && global_settings.obey_file == nullptr);

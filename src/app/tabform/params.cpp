@@ -337,7 +337,25 @@ std::string command_word(const std::string& line, size_t& at) {
     std::string word;
     tokens.next(" \t\r\n;", word);
     at = tokens.position();
+    // A trailing comment may follow the word directly: DDLFILE-- note.
+    const size_t comment = word.find("--");
+    if (comment != std::string::npos && comment > 0) word.resize(comment);
     return upper(word);
+}
+
+}  // namespace
+
+namespace {
+
+// The start of the next line (at most `keep` characters, NUL bytes dropped
+// as the reader drops them); false at the end of the stream.
+bool line_start(FILE* stream, std::string& line, size_t keep) {
+    line.clear();
+    int c = std::getc(stream);
+    if (c == EOF) return false;
+    for (; c != EOF && c != '\n'; c = std::getc(stream))
+        if (c != '\0' && line.size() < keep) line.push_back(static_cast<char>(c));
+    return true;
 }
 
 }  // namespace
@@ -347,16 +365,12 @@ bool names_ddl_file(const std::string& path, int depth) {
     if (!kvIsRegularFile(path.c_str())) return true;
     FILE* stream = std::fopen(path.c_str(), "r");
     if (!stream) return true;
-    // Only the start of a line is looked at: a command word and an OBEY
-    // path are short, and a long line costs no memory here.
-    char start[512];
+    // Only the start of a line is kept: a command word and an OBEY path are
+    // short, and a long line costs no memory here.
+    constexpr size_t kKeep = 512;
     bool found = false;
-    bool line_start = true;
-    while (!found && std::fgets(start, sizeof start, stream)) {
-        const bool at_line_start = line_start;
-        line_start = std::strchr(start, '\n') != nullptr;
-        if (!at_line_start) continue;
-        const std::string line = start;
+    std::string line;
+    while (!found && line_start(stream, line, kKeep)) {
         size_t at = 0;
         const std::string word = command_word(line, at);
         if (word == "DDLFILE") found = true;
@@ -364,9 +378,10 @@ bool names_ddl_file(const std::string& path, int depth) {
         token_reader tokens(line);
         tokens.move_to(at);
         std::string obey;
-        if (!tokens.next(" \t\r\n", obey)) continue;  // refused when read: names nothing
+        if (!tokens.next(" \t\r", obey)) continue;  // refused when read: names nothing
         // A path made of references is only known when the file is read.
-        found = !line_start || obey.find('?') != std::string::npos || depth > 0 || names_ddl_file(obey, depth + 1);
+        found = line.size() >= kKeep || obey.find('?') != std::string::npos || depth > 0 ||
+                names_ddl_file(obey, depth + 1);
     }
     found = found || std::ferror(stream);
     std::fclose(stream);

@@ -436,6 +436,31 @@ TEST_F(Params, TheDdlFileIsReplacedOnlyWhenTheRunSucceeds) {
     EXPECT_EQ(messages_.codes(), Codes{});
 }
 
+// The look for a DDLFILE command before the run: without one the DDL has
+// standard output to itself. What cannot be told counts as one.
+TEST_F(Params, DdlFileIsLookedForBeforeTheRun) {
+    using namespace std::string_literals;
+    const std::string obey = file("more.par", "TRACE\nDDLFILE x.sql\n");
+    const struct {
+        std::string text;
+        bool named;
+    } cases[] = {
+        {"COBOLDEFSFILE a.cpy\nFILE t DEF R;\n", false},
+        {"  ddlfile out.sql PURGE\n", true},
+        {"DDLFILE-- a comment right after the word\n", true},
+        {"-- DDLFILE out.sql\nCOMMENT DDLFILE\n", false},
+        {"X\0\0\0\nDDLFILE out.sql\n"s, true},  // NUL bytes do not hide the next line
+        {std::string(100000, 'x') + "\nDDLFILE out.sql\n", true},
+        {"OBEY " + obey + "\n", true},
+        {"OBEY " + path("none.par") + "\n", true},  // unreadable: may name one
+        {"OBEY ?SOMEWHERE\n", true},
+        {"OBEY\n", false},
+        {"FILE t\n  DDLFILE-LIKE;\n", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(names_ddl_file(file("scan.par", c.text)), c.named) << c.text.substr(0, 60);
+    EXPECT_TRUE(names_ddl_file("/dev/null"));  // not a regular file
+}
+
 TEST_F(Params, HeaderShowsTheLocalTimeNow) {
     const std::time_t before = std::time(nullptr);
     create_tabform_file("DDLFILE " + path("t.sql"));
