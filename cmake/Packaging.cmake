@@ -33,7 +33,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/
         DESTINATION ${TABCOPY_DOC_DIR}
-        FILES_MATCHING PATTERN "*.md")
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.json")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${TABCOPY_DOC_DIR})
 # Debian looks for the copyright notice of every package here.
 set(tabcopy_copyright ${PROJECT_BINARY_DIR}/copyright)

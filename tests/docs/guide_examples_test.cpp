@@ -104,7 +104,8 @@ std::vector<fs::path> guide_files() {
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(kRoot / "docs")) {
         const std::string name = entry.path().filename().string();
-        if ((starts_with(name, "guide") || name == "copybook-format.md") && entry.path().extension() == ".md")
+        if ((starts_with(name, "guide") || name == "copybook-format.md" || name == "layout.md") &&
+            entry.path().extension() == ".md")
             files.push_back(entry.path());
     }
     if (fs::is_directory(kRoot / "docs" / "guide"))

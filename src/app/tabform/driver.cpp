@@ -20,6 +20,7 @@
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
 #include "tabform/dupnames.h"
+#include "tabform/layout.h"
 #include "tabform/params.h"
 #include "tabform/resolve.h"
 #include "tabform/templ.h"
@@ -44,8 +45,12 @@ void usage(int exit_flag, const char* argument, const char* program) {
     std::fprintf(stderr, "              [PAUSEATEND] [NOPAUSEATEND]\n");
     // Only --help says where to read on: HELP and ? keep their text.
     if (argument && keyword_is(argument, "--help"))
-        std::fprintf(stderr, "The manual: man tabcopy. The user guide: /usr/share/doc/tabcopy/guide.md\n"
-                             "(share/doc/tabcopy under another installation prefix, docs/ in the sources).\n");
+        std::fprintf(stderr, "       %s LAYOUT <copybook> [FREE|FIXED|AUTO] [RECORD <name>]\n"
+                             "              (the record layout of a copybook; LAYOUTFILE in a parameter\n"
+                             "              file writes the layout of its tables, as text or JSON)\n"
+                             "The manual: man tabcopy. The user guide: /usr/share/doc/tabcopy/guide.md\n"
+                             "(share/doc/tabcopy under another installation prefix, docs/ in the sources).\n",
+                     program);
     std::fflush(stderr);
     if (exit_flag) std::exit(0);
     kvRaiseMessage(KV_SITE(kModule), 12, {argument});
@@ -115,6 +120,12 @@ void init_functions(int argc, char** argv) {
         kvPrintBanner(nullptr, 0, kvFrameLine);
         std::exit(final_status());
     }
+    // LAYOUT needs no parameter file: the layout alone goes to standard
+    // output, every message to standard error.
+    if (argc >= 2 && keyword_is(argv[1], "LAYOUT")) {
+        kvConsoleUseStandardError();
+        std::exit(layout_command(std::vector<std::string>(argv + 2, argv + argc)));
+    }
     kvInstallConsoleHandler();
     kvInitConsole();
     program_name = "tabcopy";
@@ -140,9 +151,11 @@ static void write_definitions() {
     for (uint32_t i = 0; i < TABUTL_arrayGetElements(def_table); ++i) {
         auto* entry = static_cast<def_entry*>(TABUTL_arrayGetElement(i, def_table));
         check_dup_fields(entry);
-        resolve_params(entry);
+        std::vector<sql_column> columns;
+        resolve_params(entry, layout_file_open() ? &columns : nullptr);
         finish_templ();
         write_templ();
+        write_layout_entry(*entry, columns);
         kvReportPrintf("Definition output for %s\n\n", entry->table_name.c_str());
     }
 }
@@ -155,6 +168,7 @@ int tabcopy_main(int argc, char** argv) {
     get_infile_params();
     read_templ_file();
     write_definitions();
+    finish_layout_file();
     // The DDL file replaces the old one only now, with every table written;
     // a run that ended before left the old one as it was.
     if (final_status() == 0) kvCommitReplacements();

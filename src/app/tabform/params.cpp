@@ -30,6 +30,7 @@
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
 #include "kvstd/timecnv.h"
+#include "tabform/layout.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: params.cpp 1.0 tabcopy $"};
 
@@ -141,6 +142,44 @@ void copylib_command(std::string& command, const std::string& word) {
     if (copylib_folders.size() == before) kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 209, {word});
 }
 
+// Any existing file counts, not only one this process may read: a
+// write-only file would otherwise be truncated without PURGE, and opening a
+// FIFO to test it would block the run.
+bool ddl_file_exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+// LAYOUTFILE <file> [TEXT|JSON] [PURGE|APPEND]: the layout of every FILE
+// entry, as the DDL file holds its table; an existing file as for DDLFILE.
+void layout_command(std::string& command, const std::string& word) {
+    token_reader tokens(command);
+    std::string name, option;
+    tokens.next(" ", option);
+    if (!tokens.next(" ,", name)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 209, {word});
+        return;
+    }
+    bool as_json = false;
+    const char* mode = "";
+    while (tokens.next(" ,", option)) {
+        if (same_word(option, "TEXT")) as_json = false;
+        else if (same_word(option, "JSON")) as_json = true;
+        else if (same_word(option, "PURGE")) mode = "w";
+        else if (same_word(option, "APPEND")) mode = "a";
+        else {
+            kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1247,
+                           {"LAYOUTFILE", "unknown option " + option + "; the options are TEXT, JSON, PURGE and APPEND"});
+            return;
+        }
+    }
+    if (!*mode && ddl_file_exists(name)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 37, {"LAYOUTFILE", name});
+        return;
+    }
+    open_layout_file(name, as_json, mode[0] == 'a');
+}
+
 void template_command(std::string& command, const std::string&) {
     token_reader tokens(command);
     std::string word, path;
@@ -171,6 +210,7 @@ const command_handler kCommands[] = {
     {"COBOLDEFSFILE", cobol_defs_command},
     {"COPYLIB", copylib_command},
     {"DDLTEMPLATEFILE", template_command},
+    {"LAYOUTFILE", layout_command},
     {"TRACE", trace_command},
     {"EXPANDDDL", expand_command},
 };
@@ -188,13 +228,6 @@ void run_command(std::string& command) {
     kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 14, {word});
 }
 
-// Any existing file counts, not only one this process may read: a
-// write-only file would otherwise be truncated without PURGE, and opening a
-// FIFO to test it would block the run.
-bool ddl_file_exists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
 
 // The header carries the local time of creation, to the second.
 void write_ddl_header(FILE* stream, const std::string& name) {

@@ -55,10 +55,7 @@ __attribute__((format(printf, 2, 3))) void appendf(std::string& out, const char*
 
 bool is_filler(const column_entry& item) { return item.name == "FILLER"; }
 
-struct derived_type {
-    const char* name;
-    int32_t precision;
-};
+}  // namespace
 
 derived_type derive_type(const column_entry& column) {
     switch (column.data_type) {
@@ -76,6 +73,12 @@ derived_type derive_type(const column_entry& column) {
         default: return {"", column.bin_len};
     }
 }
+
+bool column_not_null(const column_entry& column) {
+    return column.key_column || (templ_options.use_same_nulls && column.nullable == 0);
+}
+
+namespace {
 
 bool is_limit_free(int16_t limit) { return limit == kTemplYes || limit == kTemplNo; }
 
@@ -106,8 +109,7 @@ std::string size_text(const type_map_entry& row, int32_t precision, int32_t scal
 }
 
 std::string null_text(const column_entry& column) {
-    const bool not_null = column.key_column || (templ_options.use_same_nulls && column.nullable == 0);
-    if (not_null) return templ_options.not_null_clause ? "NOT NULL" : "";
+    if (column_not_null(column)) return templ_options.not_null_clause ? "NOT NULL" : "";
     return templ_options.null_clause ? "NULL" : "";
 }
 
@@ -125,8 +127,7 @@ void end_group_comments(const std::vector<column_entry>& items, size_t i,
     }
 }
 
-void append_column_line(std::string& out, char separator, const column_entry& column) {
-    const sql_column sql = resolve_column(column);
+void append_column_line(std::string& out, char separator, const column_entry& column, const sql_column& sql) {
     appendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, templ_sql_name(column.name).c_str(),
             sql.sql_type.c_str(), sql.size_text.c_str(), sql.null_text.c_str());
 }
@@ -220,7 +221,7 @@ sql_column resolve_column(const column_entry& column) {
     return sql;
 }
 
-void resolve_params(def_entry* entry) {
+void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
     // One buffer for the whole run: its storage is reused by every entry.
     static std::string work;
     const std::string table = templ_sql_name(entry->table_name);
@@ -232,6 +233,7 @@ void resolve_params(def_entry* entry) {
     const std::vector<column_entry>& items = entry->fields ? *entry->fields : kNoItems;
     const std::vector<char> included = columns_included(items);
     check_column_count(entry->table_name, included);
+    if (columns) columns->assign(items.size(), sql_column{});
     const bool comments = templ_options.include_comments != 0;
     std::vector<int32_t> redefined;
     if (comments) redefined = redefined_items(items);
@@ -252,7 +254,9 @@ void resolve_params(def_entry* entry) {
                     appendf(work, "-- Enscribe field redefines %s\n", items[redefined[i]].name.c_str());
                 if (item.occurs > 1) appendf(work, "-- Enscribe field occurs %d times\n", item.occurs);
             }
-            append_column_line(work, separator, item);
+            const sql_column sql = resolve_column(item);
+            append_column_line(work, separator, item, sql);
+            if (columns) (*columns)[i] = sql;
             separator = ',';
             column_names.insert(item.name);
         } else if (comments && !is_filler(item)) {

@@ -8,8 +8,27 @@
 
 #include "kvapp/cobdef.h"
 
+// What a column line says after its name.
+struct sql_column {
+    std::string sql_type;
+    std::string size_text;
+    std::string null_text;
+};
+
 // Resolves one entry and sets the nine template variables (writer.h).
-void resolve_params(def_entry* entry);
+// `columns`, when given, receives what each item's column line says (empty
+// texts for an item that is no column), for the layout file.
+void resolve_params(def_entry* entry, std::vector<sql_column>* columns = nullptr);
+
+// The type key a column looks up in the type map, and its precision.
+struct derived_type {
+    const char* name;
+    int32_t precision;
+};
+derived_type derive_type(const column_entry& column);
+// Whether a column is written NOT NULL: a key column, or every column under
+// USESAMENULLS.
+bool column_not_null(const column_entry& column);
 
 // For every item: 1 when it becomes a column. One pass over the items.
 std::vector<char> columns_included(const std::vector<column_entry>& items);
@@ -17,13 +36,6 @@ std::vector<char> columns_included(const std::vector<column_entry>& items);
 // For every item: the index of the item it redefines, 0 for none. One
 // pass over the items.
 std::vector<int32_t> redefined_items(const std::vector<column_entry>& items);
-
-// What a column line says after its name.
-struct sql_column {
-    std::string sql_type;
-    std::string size_text;
-    std::string null_text;
-};
 
 // The SQL type, size and null texts of one column through the type map
 // and the template options (templ.h); raises 1255 when no row serves it.

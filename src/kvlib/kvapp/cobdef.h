@@ -60,6 +60,16 @@ struct column_entry {
     int32_t occurs = 1;         // 1 to CD_MAX_OCCURS
     std::string name;           // upper case
     int32_t redefines = 0;      // index of the redefined field; 0: none
+    int32_t text = -1;          // its entry's text in cobol_def::texts; -1: none
+};
+
+// An entry as the copybook wrote it: what the record layout listings show
+// (the fields themselves hold depths and derived names once named).
+struct cd_entry_text {
+    int16_t level = 0;          // the level number; 0 for the record RECORD makes
+    std::string name;           // the data name, upper case
+    std::string picture;        // the PICTURE string, or empty
+    std::string usage;          // the usage word (COMP-3, BINARY, POINTER...), or empty
 };
 
 // One record definition. Copies (def_entry) share `fields`, so a key flag
@@ -72,6 +82,9 @@ struct cobol_def {
     // Non-null for every definition the reader produced; null only in a
     // default-constructed record.
     std::shared_ptr<std::vector<column_entry>> fields;
+    // The entries as written, one per entry read, in file order; the
+    // fields (and the columns unrolled from them) refer to them by index.
+    std::shared_ptr<std::vector<cd_entry_text>> texts;
 };
 
 // One definition to write: a copy of a cobol_def under its table name.
@@ -107,7 +120,7 @@ int CD_error(std::string& error, const char* format, ...)
 // filled, consulted only for REDEFINES. `is_field` is 0 for entries that
 // describe no storage (level numbers 51 to 88).
 int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
-                   column_entry& entry, int& is_field);
+                   column_entry& entry, int& is_field, cd_entry_text* text = nullptr);
 
 enum class cd_sign_word { none, separate, embedded };
 

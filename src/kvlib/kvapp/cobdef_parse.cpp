@@ -124,6 +124,7 @@ struct clause_values {
     bool type_clause = false;
     bool seen_redefines = false;
     bool seen_occurs = false;
+    std::string usage;  // the usage word as written, for the layout listing
 };
 
 // One entry being read: its words, the next word to read, the entry, and
@@ -402,6 +403,13 @@ clause_handler handler_of(std::string_view w) {
     return c ? c->handler : nullptr;
 }
 
+// Whether a word (with its handler) names a usage, shown in the layout
+// listing as written.
+bool is_usage_word(clause_handler h, std::string_view w) {
+    return h == comp_usage || h == native_usage || h == binary_usage || h == packed_usage ||
+           h == pointer_usage || h == national_usage || h == display2_usage || w == "DISPLAY";
+}
+
 // The entry's name, from the word after the level number: its longest
 // leading run of name characters, at most CD_MAX_NAME of them. No name
 // (a clause word there, or nothing) makes the entry a FILLER.
@@ -472,7 +480,7 @@ size_t CD_find_separator_period(std::string_view text, char& quote) {
 }
 
 int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
-                   column_entry& entry, int& is_field) {
+                   column_entry& entry, int& is_field, cd_entry_text* written) {
     entry = column_entry{};
     is_field = 1;
 
@@ -514,6 +522,13 @@ int CD_parse_field(std::string& error, std::string_view statement, const cobol_d
         const std::string_view w = r.take();
         const clause_handler handler = handler_of(w);
         if (handler && !handler(r, w)) return 0;
+        if (is_usage_word(handler, w)) r.v.usage.assign(w);
+    }
+    if (written) {
+        written->level = entry.level;
+        written->name = entry.name;
+        written->picture = r.v.picture_text;
+        written->usage = r.v.usage;
     }
     if (!r.v.type_clause) return 1;
     entry.elementary = 1;

@@ -125,12 +125,16 @@ int take_entry(std::string& error, cobol_def& current) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     column_entry entry;
     int is_field = 0;
-    if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field)) return 0;
+    cd_entry_text text;
+    if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field, &text)) return 0;
     if (!is_field) return 1;
     const bool empty = !current.fields || current.fields->empty();
     if (!empty && entry.level <= current.fields->front().level && !close_record(error, current)) return 0;
     if (!current.fields) current.fields = std::make_shared<std::vector<column_entry>>();
+    if (!current.texts) current.texts = std::make_shared<std::vector<cd_entry_text>>();
     if (current.fields->empty()) current.first_level = entry.level;
+    entry.text = static_cast<int32_t>(current.texts->size());
+    current.texts->push_back(std::move(text));
     if (!entry.elementary) s.groups.emplace_back(current.fields->size(), s.statement_pos);
     return CD_add_field(error, current, std::move(entry));
 }
@@ -198,6 +202,9 @@ cobol_def record_of_file() {
     column_entry group;
     group.name = state().record_name.substr(0, CD_MAX_NAME);
     group.level = 0;
+    group.text = 0;
+    def.texts = std::make_shared<std::vector<cd_entry_text>>();
+    def.texts->push_back(cd_entry_text{0, group.name, {}, {}});
     def.fields->push_back(std::move(group));
     def.field_count = 1;
     def.first_level = 0;
