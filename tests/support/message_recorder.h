@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "kvlog/kvraise.h"
+#include "kvstd/raise.h"
 
 class MessageRecorder {
 public:

@@ -23,7 +23,7 @@
 #include "kvstd/memutl.h"
 #include "kvstd/trace.h"
 
-const char* const kvProgramTitle = "Brantix Kivex SQL DDL Generation Utility for COBOL";
+const char* const kvProgramTitle = KV_PROGRAM_TITLE;
 const char* const kvFrameLine =
     "***********************************************************************";
 

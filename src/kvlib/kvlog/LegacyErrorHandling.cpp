@@ -26,8 +26,7 @@
 #include <mutex>
 #include <string>
 
-#include "kvapp/console.h"
-#include "kvapp/interrupt.h"
+#include "kvbuild.h"
 #include "kvstd/config.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/memutl.h"
@@ -35,6 +34,18 @@
 #include "kvstd/trace.h"
 
 namespace {
+
+void write_console(const char* text) {
+    if (!text) return;
+    std::fputs(text, kvConsoleStream());
+    std::fflush(kvConsoleStream());
+}
+
+void no_pause() {}
+
+kvEventConsole g_console{write_console, no_pause};
+
+void report_write(const char* text) { g_console.write(text); }
 
 constexpr size_t kLocalText = 2048;
 constexpr size_t kReserveText = 49152;
@@ -91,7 +102,7 @@ __attribute__((format(printf, 1, 2))) void report_text(const char* format, ...) 
     va_start(args, format);
     FormattedText text(format, args);
     va_end(args);
-    kvReportWrite(text.text());
+    report_write(text.text());
 }
 
 const char* tag_for(int type) {
@@ -161,7 +172,7 @@ std::string build_log_line(const char* stamp, const char* tag, const char* id, s
     char head[128];
     std::snprintf(head, sizeof head, "%-20s %-12s %6s  ", stamp, tag, id);
     std::string line = head;
-    line += kvProgramTitle;
+    line += KV_PROGRAM_TITLE;
     if (!global_settings.param_file_name.empty()) {
         strip_final(text, '\n');
         strip_final(text, '.');
@@ -219,9 +230,9 @@ void output_evt(const char* text, int event, const char* id, int type) {
         std::lock_guard<std::recursive_mutex> hold(g_event_lock);
         if (!text) text = "";
         if (event == 0 && !id) {
-            kvReportWrite(text);
+            report_write(text);
             size_t len = std::strlen(text);
-            if (len == 0 || text[len - 1] != '\n') kvReportWrite("\n");
+            if (len == 0 || text[len - 1] != '\n') report_write("\n");
         } else {
             write_event(text, event, id, type);
         }
@@ -234,7 +245,7 @@ void kvInfoNoLog(const char* format, ...) {
     va_start(args, format);
     FormattedText text(format, args);
     va_end(args);
-    kvReportWrite(text.text());
+    report_write(text.text());
 }
 
 void kvInfo(int event, const char* format, ...) {
@@ -270,6 +281,8 @@ void kvFatalErrorMsgId(char* text, const char* id) {
     output_evt(kvNormalizeMsg(text), 0, id, kEvtError);
 }
 
+void kvSetEventConsole(const kvEventConsole& console) { g_console = console; }
+
 void kvErrorLogReset() {
     std::lock_guard<std::recursive_mutex> hold(g_event_lock);
     if (g_log) std::fclose(g_log);
@@ -297,7 +310,7 @@ void processFatalError(const char*, int) {
     kvOutputScopeBegin();
     output_evt("PROCESS ABENDING", 190, nullptr, kEvtError);
     if (global_settings.report_file) std::fflush(global_settings.report_file);
-    if (global_settings.pause_at_end) kvPauseAtAbend();
+    if (global_settings.pause_at_end) g_console.pause_at_abend();
     std::fflush(nullptr);
     std::exit(1);
 }

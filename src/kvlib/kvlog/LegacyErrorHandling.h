@@ -21,6 +21,16 @@ char* kvNormalizeMsg(char* text);
 void output_evt(const char* text, int event, const char* id, int type);
 [[noreturn]] void processFatalError(const char* text, int event);
 
+// The console belongs to the application library: it installs the writer
+// of operator texts (console and report file) and the pause after an abend
+// at start-up (kvAppStartUp). Until then texts go to the console stream
+// alone and an abend does not pause.
+struct kvEventConsole {
+    void (*write)(const char* text);
+    void (*pause_at_abend)();
+};
+void kvSetEventConsole(const kvEventConsole& console);
+
 // Test seam: closes the error log and forgets the open decision, so the
 // next event opens it again.
 void kvErrorLogReset();

@@ -23,8 +23,8 @@
 #include <sstream>
 #include <string>
 
-#include "kvapp/pcsutl.h"
 #include "kvlog/kvmsg_context.h"
+#include "kvlog/osdesc.h"
 
 namespace {
 

@@ -1,18 +1,15 @@
-// kvraise: entry point of every numbered message. Hands the message to the
-// observer (tests only), then creates it through the message factory and
-// runs its severity's actions.
+// kvraise: the dispatcher behind every numbered message: creates it
+// through the message factory and runs its severity's actions, one message
+// at a time.
 #include "kvlog/kvraise.h"
 
-#include <cerrno>
 #include <chrono>
 #include <mutex>
 
+#include "kvlog/LegacyErrorHandling.h"
 #include "kvlog/kvmsg.h"
 
 namespace {
-
-kvMessageObserver g_observer = nullptr;
-void* g_observer_user = nullptr;
 
 // One message at a time: the console-event thread may raise while the main
 // thread does, and the factory, its cache and the error context are shared.
@@ -35,20 +32,11 @@ void dispatch_message(const kvSourceSite& site, uint32_t code, std::span<const k
     delete message;
 }
 
+void abend() { processFatalError("", 0); }
+
 }  // namespace
 
-void kvSetMessageObserver(kvMessageObserver observer, void* user) {
-    g_observer = observer;
-    g_observer_user = user;
-}
-
-void kvRaiseMessage(const kvSourceSite& site, uint32_t code, std::span<const kvMsgArg> args) {
-    // The raising site's errno, before anything here can change it.
-    int os_error = errno;
-    if (!g_observer || g_observer(site, code, args, g_observer_user))
-        dispatch_message(site, code, args, os_error);
-    errno = os_error;
-}
+void kvLogStartUp() { kvSetMessageHandlers({dispatch_message, abend}); }
 
 bool kvQuiesceMessages() {
     // Bounded: the thread holding the lock may itself wait for the console

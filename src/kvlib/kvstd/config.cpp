@@ -10,8 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "kvapp/parmscn.h"
-#include "kvlog/kvraise.h"
+#include "kvstd/raise.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
 
@@ -20,6 +19,8 @@ static const kvModuleId kModule{"kvstd.config", "$Id: config.cpp 1.0 tabcopy $"}
 
 global_settings_t global_settings;
 int global_settings_loaded = 0;
+
+static kvCommandReader g_globals_reader = nullptr;
 
 // ICU converter names, in the order whose index charset_index records.
 const char* const kCharsetNames[kCharsetNameCount] = {
@@ -152,11 +153,14 @@ void load_global_settings() {
     readGlobalConfigFile();
 }
 
+void kvSetGlobalsReader(kvCommandReader reader) { g_globals_reader = reader; }
+
 void readGlobalConfigFile() {
+    if (!g_globals_reader) return;
     FILE* stream = std::fopen("GLOBALS", "r");
     if (!stream) return;
     std::string command;
-    while (ci_get_next_cmd(command, stream)) {
+    while (g_globals_reader(command, stream)) {
         while (!command.empty() && command.back() == ' ') command.pop_back();
         apply_command(command);
     }

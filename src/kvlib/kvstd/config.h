@@ -65,6 +65,14 @@ void load_global_settings();
 // while that reader is in the middle of another file.
 void readGlobalConfigFile();
 
+// GLOBALS is written in the family's command language, whose reader
+// belongs to the application library; it installs the reader at start-up
+// (kvAppStartUp). The reader places the next command of `stream` in
+// `command` and returns 0 at the end of the input. A program without it
+// reads no GLOBALS file.
+using kvCommandReader = int (*)(std::string& command, FILE* stream);
+void kvSetGlobalsReader(kvCommandReader reader);
+
 inline void kv_ensure_global_settings() {
     if (!global_settings_loaded) load_global_settings();
 }

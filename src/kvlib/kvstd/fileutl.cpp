@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "kvlog/kvraise.h"
+#include "kvstd/raise.h"
 
 static const kvModuleId kModule{"kvstd.util.file", "$Id: fileutl.cpp 1.0 tabcopy $"};
 

@@ -16,8 +16,7 @@
 #include <new>
 #include <string>
 
-#include "kvlog/LegacyErrorHandling.h"
-#include "kvlog/kvraise.h"
+#include "kvstd/raise.h"
 #include "kvstd/trace.h"
 
 static const kvModuleId kModule{"kvstd.util.mem", "$Id: memutl.cpp 1.0 tabcopy $"};
@@ -102,7 +101,7 @@ void memory_exhausted() {
         kvRaiseMessage(KV_SITE_FN(kModule, "operator new"), 1094);
         return;
     }
-    processFatalError("", 0);
+    kvAbend();
 }
 
 // An exception that nobody catches. The handler may not return, so after
@@ -125,7 +124,7 @@ void memory_exhausted() {
         memory_exhausted();
     else
         kvRaiseMessage(KV_SITE_FN(kModule, "std::terminate"), 1095, {what});
-    processFatalError("", 0);
+    kvAbend();
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "kvlog/kvraise.h"
+#include "kvstd/raise.h"
 
 static const kvModuleId kModule{"kvstd.conv.time", "$Id: timecnv.cpp 1.0 tabcopy $"};
 

@@ -1,5 +1,5 @@
 // Trace records byte for byte, the ring of trace files, the configuration
-// and the library's own trace points.
+// and the base library's own trace points.
 #include "kvstd/trace.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "kvapp/console.h"
-#include "kvlog/LegacyErrorHandling.h"
+#include "kvlib/kvstd/trace_testing.h"
 #include "kvstd/config.h"
 #include "kvstd/memutl.h"
 #include "kvstd/strutl.h"
@@ -28,93 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kTabutl = "../kvlib/kvapp/tabutl.cpp";
-const void* const kFillPointer = reinterpret_cast<const void*>(uintptr_t{0xCDCDCDCD});
-constexpr size_t kStampLength = 15;  // "MM/DD hh:mm:ss "
-
-using Lines = std::vector<std::string>;
-
-// Pattern match of a whole text: "*" matches any run of characters, "#"
-// a run of one or more digits, everything else itself.
-bool matches(const char* pattern, const char* text) {
-    if (*pattern == '\0') return *text == '\0';
-    if (*pattern == '*') {
-        for (const char* t = text;; ++t) {
-            if (matches(pattern + 1, t)) return true;
-            if (*t == '\0') return false;
-        }
-    }
-    if (*pattern == '#') {
-        const char* t = text;
-        while (std::isdigit(static_cast<unsigned char>(*t))) {
-            ++t;
-            if (matches(pattern + 1, t)) return true;
-        }
-        return false;
-    }
-    return *pattern == *text && matches(pattern + 1, text + 1);
-}
-bool matches(const std::string& pattern, const std::string& text) {
-    return matches(pattern.c_str(), text.c_str());
-}
-
-// "MM/DD hh:mm:ss " with a month of 1 to 12 and a plausible time.
-bool is_stamp(const std::string& s) {
-    if (s.size() != kStampLength) return false;
-    for (size_t i : {0, 1, 3, 4, 6, 7, 9, 10, 12, 13})
-        if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-    if (s[2] != '/' || s[5] != ' ' || s[8] != ':' || s[11] != ':' || s[14] != ' ') return false;
-    const auto two = [&](size_t i) { return (s[i] - '0') * 10 + (s[i + 1] - '0'); };
-    return two(0) >= 1 && two(0) <= 12 && two(3) >= 1 && two(3) <= 31 && two(6) <= 23 &&
-           two(9) <= 59 && two(12) <= 60;
-}
-
-class TraceTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "tracetest-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        base_ = (dir_ / "t.trc").string();
-        ASSERT_EQ(kvTraceConfigure("0xFFFFFFFF", base_.c_str(), nullptr), 1);
-    }
-    void TearDown() override {
-        kvTraceReset();
-        fs::remove_all(dir_);
-    }
-
-    std::string file(int index) const {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%02d", index);
-        return base_ + suffix;
-    }
-    static Lines lines_of(const std::string& path) {
-        Lines lines;
-        std::ifstream in(path, std::ios::binary);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-    // Lines of trace file `index`; records lose their time stamp, which
-    // must have the record's fixed form.
-    Lines records(int index = 0) const {
-        Lines out;
-        for (const std::string& line : lines_of(file(index))) {
-            if (line.size() >= kStampLength && is_stamp(line.substr(0, kStampLength)))
-                out.push_back(line.substr(kStampLength));
-            else
-                out.push_back(line);
-        }
-        return out;
-    }
-    bool has_record(const std::string& pattern, int index = 0) const {
-        for (const std::string& line : records(index))
-            if (matches(pattern, line)) return true;
-        return false;
-    }
-
-    fs::path dir_;
-    std::string base_;
-};
+using namespace trace_testing;
 
 TEST_F(TraceTest, ShortBufferIsOneRecordWithTimeStampAndModule) {
     kvTraceBuffer(kTabutl, 42, "label", "0123456789", 10);
@@ -486,82 +399,6 @@ TEST_F(TraceTest, FileNamesAndModuleListFromConfiguration) {
     ASSERT_EQ(kvTraceConfigure("0x1000", deep.c_str(), nullptr), 1);
     kvTraceFunction(kTabutl, 1, "deep");
     EXPECT_EQ(lines_of(deep + ".00").size(), 1u);
-}
-
-// The library's own trace points, end to end through the wrappers.
-TEST_F(TraceTest, LibraryTracePointsWriteTheirRecords) {
-    void* block = kvMalloc(16);
-    block = kvRealloc(block, 32);
-    kvFree(block);
-    kvFree(kvCalloc(8));
-    kvFree(kvAllocMemcpy("abc", 3));
-    EXPECT_EQ(kvMalloc(0), nullptr);
-    char text[] = "file 'a b'";
-    kvUpshiftNotQuoted(text);
-    kvReportWrite("");
-    kvReportWrite(nullptr);
-    for (const char* pattern : {
-             "[memutl:#] kvMalloc",
-             "[memutl:#] pointer allocated = *",
-             "[memutl:#] bytes allocated = 16",
-             "[memutl:#] kvRealloc",
-             "[memutl:#] pointer before realloc = *",
-             "[memutl:#] pointer after realloc = *",
-             "[memutl:#] bytes reallocated = 32",
-             "[memutl:#] kvFree",
-             "[memutl:#] pointer freed = *",
-             "[memutl:#] kvCalloc",
-             "[memutl:#] bytes allocated = 8",
-             "[memutl:#] kvAllocMemcpy",
-             "[strutl:#] kvUpshiftNotQuoted",
-             "[strutl:#] kvUpshiftNotQuoted: input string (len:10) = <file 'a b'>",
-             "[strutl:#] kvUpshiftNotQuoted: output string (len:10) = <FILE 'a b'>",
-             "[console:#] [rpt] (len:0) = <>",
-             "[console:#] [rpt] <Null pointer passed as buffer address>",
-         })
-        EXPECT_TRUE(has_record(pattern)) << pattern;
-    // A size of 0 allocates nothing, so it has no value records.
-    size_t allocated = 0;
-    for (const std::string& line : records())
-        allocated += line.find("pointer allocated") != std::string::npos;
-    EXPECT_EQ(allocated, 3u);
-}
-
-TEST_F(TraceTest, EventOutputTracesItsEntryAndTheLogLine) {
-    const std::string log = (dir_ / "kvxerr.log").string();
-    setenv("KVXERRLOG", log.c_str(), 1);
-    kvErrorLogReset();
-    testing::internal::CaptureStdout();
-    output_evt("traced event", 77, nullptr, kEvtWarning);
-    const std::string shown = testing::internal::GetCapturedStdout();
-    kvErrorLogReset();
-    unsetenv("KVXERRLOG");
-    EXPECT_TRUE(has_record("[legacyerrorhandling:#] output_evt"));
-    EXPECT_TRUE(has_record("[console:#] [rpt] (len:#) = <{0A}* KVX WARNING *77  traced event.{0A}>"));
-    // The log line is too long for one record line: header, then dump.
-    const Lines got = records();
-    size_t at = 0;
-    while (at < got.size() && !matches("[legacyerrorhandling:#] [log] (len:#) =", got[at])) ++at;
-    ASSERT_LT(at, got.size());
-    const size_t length = std::stoul(got[at].substr(got[at].find("(len:") + 5));
-    std::string dumped;
-    for (size_t i = at + 1; i < got.size() && got[i].rfind(" <", 0) == 0; ++i)
-        dumped += got[i].substr(2, got[i].size() - 3);
-    EXPECT_TRUE(matches("* KVX WARNING *77  *:  traced event.{0A}", dumped)) << dumped;
-    EXPECT_EQ(length, dumped.size() - 3);  // {0A} shows one byte in four
-    EXPECT_NE(shown.find("traced event"), std::string::npos);
-}
-
-TEST_F(TraceTest, OnlyTheOutputBitTracesReportTexts) {
-    ASSERT_EQ(kvTraceConfigure("0x0002", base_.c_str(), nullptr), 1);
-    kvFree(kvMalloc(4));
-    char text[] = "x";
-    kvUpshiftNotQuoted(text);
-    testing::internal::CaptureStdout();
-    kvReportWrite("shown\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "shown\n");
-    EXPECT_TRUE(has_record("[console:#] [rpt] (len:6) = <shown{0A}>"));
-    EXPECT_EQ(records().size(), 1u);
 }
 
 // The start-up reads the environment once; a flags value that cannot be
