@@ -11,13 +11,13 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "kvapp/console.h"
 #include "kvlog/kvraise.h"
+#include "kvstd/strutl.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
 #include "tabform/writer.h"
@@ -28,30 +28,6 @@ namespace {
 
 // Longest SQL type a column line takes with its "*" turned into blanks.
 constexpr size_t kMaxSqlType = 29;
-
-void vappendf(std::string& out, const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    char small[256];
-    const int n = std::vsnprintf(small, sizeof small, format, copy);
-    va_end(copy);
-    if (n < 0) return;
-    if (static_cast<size_t>(n) < sizeof small) {
-        out.append(small, static_cast<size_t>(n));
-        return;
-    }
-    const size_t at = out.size();
-    out.resize(at + static_cast<size_t>(n) + 1);
-    std::vsnprintf(&out[at], static_cast<size_t>(n) + 1, format, args);
-    out.resize(at + static_cast<size_t>(n));
-}
-
-__attribute__((format(printf, 2, 3))) void appendf(std::string& out, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vappendf(out, format, args);
-    va_end(args);
-}
 
 bool is_filler(const column_entry& item) { return item.name == "FILLER"; }
 
@@ -102,8 +78,8 @@ const type_map_entry* find_row(const std::string& type, int32_t precision, int32
 std::string size_text(const type_map_entry& row, int32_t precision, int32_t scale) {
     std::string out;
     if (row.size_spec == kTemplNo) return out;
-    appendf(out, "(%d", row.size_spec == kTemplYes ? precision : row.size_spec);
-    if (row.scale_spec != kTemplNo) appendf(out, ",%d", row.scale_spec == kTemplYes ? scale : row.scale_spec);
+    kvAppendf(out, "(%d", row.size_spec == kTemplYes ? precision : row.size_spec);
+    if (row.scale_spec != kTemplNo) kvAppendf(out, ",%d", row.scale_spec == kTemplYes ? scale : row.scale_spec);
     out += ')';
     return out;
 }
@@ -123,12 +99,12 @@ void end_group_comments(const std::vector<column_entry>& items, size_t i,
     for (int d = from; d >= to; --d) {
         if (static_cast<size_t>(d) >= open.size()) continue;
         const column_entry& item = items[open[d]];
-        if (!item.elementary) appendf(out, "-- End of group %s\n", item.name.c_str());
+        if (!item.elementary) kvAppendf(out, "-- End of group %s\n", item.name.c_str());
     }
 }
 
 void append_column_line(std::string& out, char separator, const column_entry& column, const sql_column& sql) {
-    appendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, templ_sql_name(column.name).c_str(),
+    kvAppendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, templ_sql_name(column.name).c_str(),
             sql.sql_type.c_str(), sql.size_text.c_str(), sql.null_text.c_str());
 }
 
@@ -153,7 +129,7 @@ void trace_printf(const char* format, ...) {
     std::string line;
     va_list args;
     va_start(args, format);
-    vappendf(line, format, args);
+    kvVAppendf(line, format, args);
     va_end(args);
     kvReportWrite(line.c_str());
 }
@@ -249,10 +225,10 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
             if (closes) end_group_comments(items, i, open, work);
             if (comments) {
                 if (column_names.count(item.name))
-                    appendf(work, "-- FIX NEEDED: Column %s was already specified\n", item.name.c_str());
+                    kvAppendf(work, "-- FIX NEEDED: Column %s was already specified\n", item.name.c_str());
                 if (redefined[i])
-                    appendf(work, "-- Enscribe field redefines %s\n", items[redefined[i]].name.c_str());
-                if (item.occurs > 1) appendf(work, "-- Enscribe field occurs %d times\n", item.occurs);
+                    kvAppendf(work, "-- Enscribe field redefines %s\n", items[redefined[i]].name.c_str());
+                if (item.occurs > 1) kvAppendf(work, "-- Enscribe field occurs %d times\n", item.occurs);
             }
             const sql_column sql = resolve_column(item);
             append_column_line(work, separator, item, sql);
@@ -261,9 +237,9 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
             column_names.insert(item.name);
         } else if (comments && !is_filler(item)) {
             if (closes) end_group_comments(items, i, open, work);
-            appendf(work, "-- %02d %s", item.level + 1, item.name.c_str());
-            if (redefined[i]) appendf(work, ", redefine of %s", items[redefined[i]].name.c_str());
-            if (item.occurs > 1) appendf(work, ", occurs %d times", item.occurs);
+            kvAppendf(work, "-- %02d %s", item.level + 1, item.name.c_str());
+            if (redefined[i]) kvAppendf(work, ", redefine of %s", items[redefined[i]].name.c_str());
+            if (item.occurs > 1) kvAppendf(work, ", occurs %d times", item.occurs);
             work += '\n';
         }
         if (item.level >= 0) {
@@ -278,7 +254,7 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
     separator = ' ';
     for (size_t i = 0; i < items.size(); ++i) {
         if (!included[i] || !items[i].key_column) continue;
-        appendf(work, "%c  %s\n", separator, templ_sql_name(items[i].name).c_str());
+        kvAppendf(work, "%c  %s\n", separator, templ_sql_name(items[i].name).c_str());
         separator = ',';
     }
     drop_final_newline(work);

@@ -10,7 +10,6 @@
 #include "tabform/writer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -21,6 +20,7 @@
 
 #include "kvlog/kvraise.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
 
@@ -37,11 +37,6 @@ struct templ_var {
 std::vector<templ_var>& variables() {
     static std::vector<templ_var> table;
     return table;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 templ_var* find_var(const std::string& upper_name) {
@@ -125,7 +120,7 @@ size_t apply_arithmetic(const std::string& text, size_t at, int64_t number, int6
 size_t expand_reference(const std::string& text, size_t at, std::string& out) {
     const size_t name_start = at + 1;
     const size_t end = name_end(text, name_start);
-    const templ_var* var = find_var(upper(text.substr(name_start, end - name_start)));
+    const templ_var* var = find_var(kvUpshifted(text.substr(name_start, end - name_start)));
     if (!var) {
         out.append(text, at, end - at);
         return end;
@@ -147,7 +142,7 @@ size_t expand_reference(const std::string& text, size_t at, std::string& out) {
 }  // namespace
 
 void set_templ_var(const char* name, const char* text, int64_t number) {
-    const std::string key = upper(name ? name : "");
+    const std::string key = kvUpshifted(name ? name : "");
     templ_var* var = find_var(key);
     if (!var) {
         variables().push_back({key, std::nullopt, 0});
@@ -166,7 +161,7 @@ void set_templ_var(const char* name, const char* text, int64_t number) {
 }
 
 bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
-    name = upper(name);
+    name = kvUpshifted(name);
     const templ_var* var = find_var(name);
     if (!var) return false;
     number = var->number;
@@ -210,7 +205,7 @@ block_line block_line_of(std::string_view line, std::string& name) {
     const std::string_view rest = line.substr(2);
     for (char c : rest)
         if (!is_name_char(c)) return block_line::none;
-    name = upper(std::string(rest));
+    name = kvUpshifted(std::string(rest));
     return block_line::open;
 }
 
@@ -249,7 +244,7 @@ int finish_templ() {
             continue;
         }
         const size_t end = name_end(text, at + 1);
-        const std::string name = upper(text.substr(at + 1, end - at - 1));
+        const std::string name = kvUpshifted(text.substr(at + 1, end - at - 1));
         bool known = false;
         for (const char* keyword : kKeywords) known = known || name == keyword;
         if (!known) kvRaiseMessage(KV_SITE_FN(kModule, "finish_templ"), 1251, {name});

@@ -8,7 +8,6 @@
 // of one data description entry, joined from its lines with single spaces;
 // it ends at a separator period, which may be followed on the same line by
 // further entries.
-#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -231,15 +230,11 @@ std::vector<cobol_def>& CD_definitions() {
 }
 
 int CD_error(std::string& error, const char* format, ...) {
+    std::string message;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, args);
+    kvVAppendf(message, format, args);
     va_end(args);
-    std::string message(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
-    if (needed > 0) std::vsnprintf(message.data(), message.size() + 1, format, again);
-    va_end(again);
 
     reader_state& s = state();
     if (s.error_origin >= 0 && s.statement_pos.line != 0) s.error_origin = s.statement_pos.origin;
@@ -282,7 +277,7 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
         if (!record_named && kvEqualsNoCase(word, "RECORD")) {
             record_named = true;
             s.record_name = next_word(command, pos, " ,");
-            for (char& c : s.record_name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            s.record_name = kvUpshifted(std::move(s.record_name));
         } else if (!s.format_named && format_word(word, format)) {
             s.format_named = true;
         } else {

@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
@@ -30,6 +29,7 @@
 #include "kvapp/colnaming.h"
 #include "kvapp/console_input.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
 
 namespace {
 
@@ -357,7 +357,7 @@ std::string ask_for_name(const std::string& qualified, std::string name,
                 say("Keeping created name.\n");
                 return name;
             }
-            for (char& ch : line) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            line = kvUpshifted(std::move(line));
             const bool has_end = !line.empty() && line.back() == '\n';
             if (has_end) line.pop_back();
             // Answers typed on a Windows console or saved with CR LF end
