@@ -36,8 +36,6 @@ layout_file& file() {
     return f;
 }
 
-int64_t storage_of(const column_entry& f) { return f.data_type == CD_TYPE_VARCHAR ? f.ext_len : f.int_len; }
-
 const cd_entry_text* text_of(const cobol_def& def, const column_entry& f) {
     if (!def.texts || f.text < 0 || static_cast<size_t>(f.text) >= def.texts->size()) return nullptr;
     return &(*def.texts)[static_cast<size_t>(f.text)];
@@ -75,7 +73,7 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
         r.depth = c.level;
         r.name = text ? text->name : c.name;
         r.offset = c.fetch_offset;
-        r.length = storage_of(c);
+        r.length = CD_stored_size(c);
         r.occurs = c.occurs;
         // An array unrolled by the naming pass leaves a group before its
         // elements: the picture belongs to the elements.

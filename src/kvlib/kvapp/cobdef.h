@@ -63,6 +63,13 @@ struct column_entry {
     int32_t text = -1;          // its entry's text in cobol_def::texts; -1: none
 };
 
+// Bytes one occurrence of a field takes in the record: a DISPLAY-2 item
+// carries its 2-byte length prefix there, so its occurrences lie ext_len
+// apart; a group or any other item takes int_len.
+inline int64_t CD_stored_size(const column_entry& field) {
+    return field.elementary && field.data_type == CD_TYPE_VARCHAR ? field.ext_len : field.int_len;
+}
+
 // An entry as the copybook wrote it: what the record layout listings show
 // (the fields themselves hold depths and derived names once named).
 struct cd_entry_text {

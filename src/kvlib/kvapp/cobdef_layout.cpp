@@ -18,11 +18,6 @@
 
 namespace {
 
-int64_t storage_size(const column_entry& field) {
-    // A DISPLAY-2 item carries its 2-byte length prefix in the record.
-    return field.data_type == CD_TYPE_VARCHAR ? field.ext_len : field.int_len;
-}
-
 struct layout_pass {
     std::vector<column_entry>& f;
     std::string& error;
@@ -64,7 +59,7 @@ struct layout_pass {
             }
             // Both factors are at most CD_MAX_BYTES and CD_MAX_OCCURS: their
             // product fits 64 bits.
-            const int64_t extent = static_cast<int64_t>(f[child].occurs) * storage_size(f[child]);
+            const int64_t extent = static_cast<int64_t>(f[child].occurs) * CD_stored_size(f[child]);
             if (redefining) {
                 // A redefinition longer than what it redefines still owns its
                 // bytes: the group grows so that later fields never overlap it.

@@ -132,13 +132,6 @@ std::string subscript(int32_t number, int32_t count, const expand_options_t& opt
 
 int32_t occurs_of(const column_entry& f) { return f.occurs > 1 ? f.occurs : 1; }
 
-// Bytes one occurrence takes in the record. A DISPLAY-2 item stores its
-// 2-byte length prefix, so its occurrences lie ext_len apart, as the layout
-// placed the fields after the array.
-int64_t stored_size(const column_entry& f) {
-    return f.elementary && f.data_type == CD_TYPE_VARCHAR ? f.ext_len : f.int_len;
-}
-
 struct unroller {
     const std::vector<column_entry>& old;
     const std::vector<int32_t>& subtree_end;  // first index after each field's subordinates
@@ -181,7 +174,7 @@ struct unroller {
             if (n > 1) {
                 plain.elementary = 0;
                 plain.data_type = 0;
-                const int32_t span = static_cast<int32_t>(n * stored_size(f));
+                const int32_t span = static_cast<int32_t>(n * CD_stored_size(f));
                 plain.int_len = plain.bin_len = plain.tbl_len = span;
             }
             state[depth] = {n, 1};
@@ -194,7 +187,7 @@ struct unroller {
                 if (n > 1) {
                     column_entry element = f;
                     element.occurs = 1;
-                    produced_offset = plain_offset + occ * stored_size(f);
+                    produced_offset = plain_offset + occ * CD_stored_size(f);
                     element.fetch_offset = static_cast<int32_t>(produced_offset);
                     state[depth].current = occ + 1;
                     name_entry(element, f, depth, true);
