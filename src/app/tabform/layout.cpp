@@ -69,8 +69,8 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
         const column_entry& c = f[i];
         const cd_entry_text* text = text_of(def, c);
         field_row r;
-        r.level = text ? text->level : c.level;
-        r.depth = c.level;
+        r.level = text ? text->level : c.depth;
+        r.depth = c.depth;
         r.name = text ? text->name : c.name;
         r.offset = c.fetch_offset;
         r.length = CD_stored_size(c);
@@ -81,7 +81,7 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
             r.usage = text->usage;
             r.picture = text->picture;
         }
-        const int32_t target = columns ? redefined[i] : c.redefines;
+        const int32_t target = columns ? redefined[i] : c.redefines_before_naming;
         if (target > 0 && static_cast<size_t>(target) < f.size()) {
             const cd_entry_text* t = text_of(def, f[static_cast<size_t>(target)]);
             r.redefines = t ? t->name : f[static_cast<size_t>(target)].name;

@@ -94,8 +94,8 @@ std::string null_text(const column_entry& column) {
 // down to open[depth(i)].
 void end_group_comments(const std::vector<column_entry>& items, size_t i,
                         const std::vector<size_t>& open, std::string& out) {
-    const int from = items[i - 1].level;
-    const int to = items[i].level < 0 ? 0 : items[i].level;
+    const int from = items[i - 1].depth;
+    const int to = items[i].depth < 0 ? 0 : items[i].depth;
     for (int d = from; d >= to; --d) {
         if (static_cast<size_t>(d) >= open.size()) continue;
         const column_entry& item = items[open[d]];
@@ -156,13 +156,13 @@ std::vector<int32_t> redefined_items(const std::vector<column_entry>& items) {
     first.reserve(items.size());
     for (size_t i = 1; i < items.size(); ++i) {
         const column_entry& item = items[i];
-        const uint64_t key = (static_cast<uint64_t>(static_cast<uint16_t>(item.level)) << 32) |
+        const uint64_t key = (static_cast<uint64_t>(static_cast<uint16_t>(item.depth)) << 32) |
                              static_cast<uint32_t>(item.fetch_offset);
         auto [at, added] = first.try_emplace(key, static_cast<int32_t>(i));
         // A group or array header is followed by its first item at its own
         // offset: that item redefines nothing.
         const column_entry& before = items[i - 1];
-        if (!added && !(before.level == item.level && !before.elementary)) redefined[i] = at->second;
+        if (!added && !(before.depth == item.depth && !before.elementary)) redefined[i] = at->second;
     }
     return redefined;
 }
@@ -220,7 +220,7 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
     std::unordered_set<std::string_view> column_names;
     for (size_t i = 0; i < items.size(); ++i) {
         const column_entry& item = items[i];
-        const bool closes = comments && i > 0 && item.level < items[i - 1].level;
+        const bool closes = comments && i > 0 && item.depth < items[i - 1].depth;
         if (included[i]) {
             if (closes) end_group_comments(items, i, open, work);
             if (comments) {
@@ -237,14 +237,14 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
             column_names.insert(item.name);
         } else if (comments && !is_filler(item)) {
             if (closes) end_group_comments(items, i, open, work);
-            kvAppendf(work, "-- %02d %s", item.level + 1, item.name.c_str());
+            kvAppendf(work, "-- %02d %s", item.depth + 1, item.name.c_str());
             if (redefined[i]) kvAppendf(work, ", redefine of %s", items[redefined[i]].name.c_str());
             if (item.occurs > 1) kvAppendf(work, ", occurs %d times", item.occurs);
             work += '\n';
         }
-        if (item.level >= 0) {
-            open.resize(static_cast<size_t>(item.level) + 1, i);
-            open[static_cast<size_t>(item.level)] = i;
+        if (item.depth >= 0) {
+            open.resize(static_cast<size_t>(item.depth) + 1, i);
+            open[static_cast<size_t>(item.depth)] = i;
         }
     }
     drop_final_newline(work);

@@ -56,10 +56,15 @@ struct column_entry {
     int32_t scale = 0;          // digits after the implied decimal point
     int16_t elementary = 0;     // 1: has a data type clause; 0: group
     int16_t key_column = 0;
-    int16_t level = 0;          // level number while filling; depth once closed
+    int16_t level_number = 0;   // as written; 0 for the record RECORD makes
+    int16_t depth = 0;          // set when the record closes: 0 for the first field, parent + 1
     int32_t occurs = 1;         // 1 to CD_MAX_OCCURS
     std::string name;           // upper case
-    int32_t redefines = 0;      // index of the redefined field; 0: none
+    // Index of the field that the REDEFINES clause names, in the field list
+    // of the definition as read and closed; 0: none. The naming pass moves
+    // and copies fields and leaves it as it was: columns find what they
+    // redefine by position instead.
+    int32_t redefines_before_naming = 0;
     int32_t text = -1;          // its entry's text in cobol_def::texts; -1: none
 };
 
@@ -71,7 +76,7 @@ inline int64_t CD_stored_size(const column_entry& field) {
 }
 
 // An entry as the copybook wrote it: what the record layout listings show
-// (the fields themselves hold depths and derived names once named).
+// (the fields themselves hold derived names once named).
 struct cd_entry_text {
     int16_t level = 0;          // the level number; 0 for the record RECORD makes
     std::string name;           // the data name, upper case
@@ -146,7 +151,8 @@ int CD_add_field(std::string& error, cobol_def& def, column_entry entry);
 int CD_close_record(std::string& error, cobol_def& def);
 
 // Index of the first group that no deeper field follows directly (a group
-// without elementary items), or -1. Works on level numbers and on depths.
+// without elementary items), or -1. Reads level numbers only, so it serves
+// a record being filled as well as a closed one.
 int CD_find_empty_group(const cobol_def& def);
 
 // Steps of CD_close_record.

@@ -128,10 +128,10 @@ int take_entry(std::string& error, cobol_def& current) {
     if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field, &text)) return 0;
     if (!is_field) return 1;
     const bool empty = !current.fields || current.fields->empty();
-    if (!empty && entry.level <= current.fields->front().level && !close_record(error, current)) return 0;
+    if (!empty && entry.level_number <= current.fields->front().level_number && !close_record(error, current)) return 0;
     if (!current.fields) current.fields = std::make_shared<std::vector<column_entry>>();
     if (!current.texts) current.texts = std::make_shared<std::vector<cd_entry_text>>();
-    if (current.fields->empty()) current.first_level = entry.level;
+    if (current.fields->empty()) current.first_level = entry.level_number;
     entry.text = static_cast<int32_t>(current.texts->size());
     current.texts->push_back(std::move(text));
     if (!entry.elementary) s.groups.emplace_back(current.fields->size(), s.statement_pos);
@@ -200,7 +200,7 @@ cobol_def record_of_file() {
     def.fields = std::make_shared<std::vector<column_entry>>();
     column_entry group;
     group.name = state().record_name.substr(0, CD_MAX_NAME);
-    group.level = 0;
+    group.level_number = 0;
     group.text = 0;
     def.texts = std::make_shared<std::vector<cd_entry_text>>();
     def.texts->push_back(cd_entry_text{0, group.name, {}, {}});

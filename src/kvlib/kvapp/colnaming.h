@@ -40,9 +40,9 @@ void expand_columns(cobol_def* def);
 
 struct column_entry;
 //
-// After the pass (any style but 0) every entry has occurs 1, owns its name
-// and has `level` as its depth; `redefines` is left as the field had it and
-// no longer indexes the list: use find_redefined_column.
+// After the pass (any style but 0) every entry has occurs 1 and owns its
+// name; `redefines_before_naming` is left as the field had it and no longer
+// indexes the list: use find_redefined_column.
 
 // The pass with explicit options; does nothing when style is 0.
 void expand_columns(cobol_def* def, const expand_options_t& opts);
