@@ -63,7 +63,7 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
     if (!def.fields) return rows;
     const std::vector<column_entry>& f = *def.fields;
     // Once named, redefinitions are found by depth and offset.
-    const std::vector<int32_t> redefined = columns ? redefined_items(f) : std::vector<int32_t>();
+    const std::vector<int32_t> redefined = columns ? CD_redefinitions(f) : std::vector<int32_t>();
     const std::vector<char> included = columns ? columns_included(f) : std::vector<char>();
     for (size_t i = 0; i < f.size(); ++i) {
         const column_entry& c = f[i];

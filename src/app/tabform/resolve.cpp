@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "kvapp/console.h"
@@ -149,24 +148,6 @@ std::vector<char> columns_included(const std::vector<column_entry>& items) {
     return included;
 }
 
-std::vector<int32_t> redefined_items(const std::vector<column_entry>& items) {
-    std::vector<int32_t> redefined(items.size(), 0);
-    // First item (from index 1) of each depth and offset.
-    std::unordered_map<uint64_t, int32_t> first;
-    first.reserve(items.size());
-    for (size_t i = 1; i < items.size(); ++i) {
-        const column_entry& item = items[i];
-        const uint64_t key = (static_cast<uint64_t>(static_cast<uint16_t>(item.depth)) << 32) |
-                             static_cast<uint32_t>(item.fetch_offset);
-        auto [at, added] = first.try_emplace(key, static_cast<int32_t>(i));
-        // A group or array header is followed by its first item at its own
-        // offset: that item redefines nothing.
-        const column_entry& before = items[i - 1];
-        if (!added && !(before.depth == item.depth && !before.elementary)) redefined[i] = at->second;
-    }
-    return redefined;
-}
-
 sql_column resolve_column(const column_entry& column) {
     const derived_type derived = derive_type(column);
     std::string type = derived.name;
@@ -212,7 +193,7 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
     if (columns) columns->assign(items.size(), sql_column{});
     const bool comments = templ_options.include_comments != 0;
     std::vector<int32_t> redefined;
-    if (comments) redefined = redefined_items(items);
+    if (comments) redefined = CD_redefinitions(items);
 
     work.clear();
     char separator = ' ';

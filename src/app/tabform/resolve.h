@@ -33,10 +33,6 @@ bool column_not_null(const column_entry& column);
 // For every item: 1 when it becomes a column. One pass over the items.
 std::vector<char> columns_included(const std::vector<column_entry>& items);
 
-// For every item: the index of the item it redefines, 0 for none. One
-// pass over the items.
-std::vector<int32_t> redefined_items(const std::vector<column_entry>& items);
-
 // The SQL type, size and null texts of one column through the type map
 // and the template options (templ.h); raises 1255 when no row serves it.
 sql_column resolve_column(const column_entry& column);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Data type codes of column_entry::data_type.
@@ -74,6 +75,29 @@ struct column_entry {
 inline int64_t CD_stored_size(const column_entry& field) {
     return field.elementary && field.data_type == CD_TYPE_VARCHAR ? field.ext_len : field.int_len;
 }
+
+// Which field redefines which, by position: the rule for a closed field list
+// and for the column list the naming pass makes of it, which no longer
+// indexes REDEFINES targets. A field redefines the first field after the
+// record's own with its depth and offset, unless it directly follows a group
+// of its own depth (an array header, whose first element shares both).
+//
+// Fed one field at a time in list order, so that a pass that drops fields
+// can apply the rule to the ones it keeps.
+class cd_redefinition_finder {
+public:
+    explicit cd_redefinition_finder(size_t fields = 0) { first_at_.reserve(fields); }
+    // The index of the field that `field`, at `index` right after
+    // `previous` (null at index 0), redefines; 0 for none.
+    int32_t add(const column_entry* previous, const column_entry& field, int32_t index);
+
+private:
+    std::unordered_map<uint64_t, int32_t> first_at_;  // (depth, offset) -> first index from 1
+};
+
+// The rule for every field at once, in one pass: 0 for a field that
+// redefines nothing.
+std::vector<int32_t> CD_redefinitions(const std::vector<column_entry>& fields);
 
 // An entry as the copybook wrote it: what the record layout listings show
 // (the fields themselves hold derived names once named).

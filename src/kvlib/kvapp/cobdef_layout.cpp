@@ -12,6 +12,9 @@
 // deeper field; every offset and length is within CD_MAX_BYTES, so the
 // 32-bit fields hold them and any occurrence of any array starts within the
 // record. Layout never unrolls an OCCURS, so nested arrays cost nothing.
+//
+// Also the positional redefinition rule, which reads only depths, offsets
+// and group flags, so it holds for closed and for named lists alike.
 #include "kvapp/cobdef.h"
 
 #include <algorithm>
@@ -78,6 +81,23 @@ struct layout_pass {
 };
 
 }  // namespace
+
+int32_t cd_redefinition_finder::add(const column_entry* previous, const column_entry& field, int32_t index) {
+    if (index == 0) return 0;
+    const uint64_t place = (static_cast<uint64_t>(static_cast<uint32_t>(field.depth)) << 32) |
+                           static_cast<uint32_t>(field.fetch_offset);
+    const auto [first, fresh] = first_at_.try_emplace(place, index);
+    const bool header_before = previous && previous->depth == field.depth && !previous->elementary;
+    return fresh || header_before ? 0 : first->second;
+}
+
+std::vector<int32_t> CD_redefinitions(const std::vector<column_entry>& fields) {
+    std::vector<int32_t> redefined(fields.size(), 0);
+    cd_redefinition_finder finder(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i)
+        redefined[i] = finder.add(i ? &fields[i - 1] : nullptr, fields[i], static_cast<int32_t>(i));
+    return redefined;
+}
 
 int CD_add_field(std::string& error, cobol_def& def, column_entry entry) {
     if (!def.fields) def.fields = std::make_shared<std::vector<column_entry>>();

@@ -42,15 +42,11 @@ struct column_entry;
 //
 // After the pass (any style but 0) every entry has occurs 1 and owns its
 // name; `redefines_before_naming` is left as the field had it and no longer
-// indexes the list: use find_redefined_column.
+// indexes the list: use CD_redefinitions.
 
 // The pass with explicit options; does nothing when style is 0.
 void expand_columns(cobol_def* def, const expand_options_t& opts);
 
-// Index of the column that column `index` redefines, or 0.
-int32_t find_redefined_column(const cobol_def& def, int32_t index);
-// find_redefined_column for every column at once, in linear time.
-std::vector<int32_t> find_redefined_columns(const cobol_def& def);
 // The names of the enclosing columns from depth 1 down, each followed by a
 // period, then the column's own name.
 std::string qualified_name(const cobol_def& def, int32_t index);

@@ -454,38 +454,6 @@ void expand_columns(cobol_def* def) {
     expand_columns(def, *expand_options);
 }
 
-int32_t find_redefined_column(const cobol_def& def, int32_t index) {
-    if (!def.fields || index < 0 || index >= static_cast<int32_t>(def.fields->size())) return 0;
-    const std::vector<column_entry>& cols = *def.fields;
-    const column_entry& c = cols[index];
-    if (index > 0 && cols[index - 1].depth == c.depth && !cols[index - 1].elementary) return 0;
-    for (int32_t j = 1; j < index; ++j)
-        if (cols[j].depth == c.depth && cols[j].fetch_offset == c.fetch_offset) return j;
-    return 0;
-}
-
-namespace {
-
-uint64_t place_key(const column_entry& c) {
-    return (static_cast<uint64_t>(static_cast<uint32_t>(c.depth)) << 32) |
-           static_cast<uint32_t>(c.fetch_offset);
-}
-
-}  // namespace
-
-std::vector<int32_t> find_redefined_columns(const cobol_def& def) {
-    if (!def.fields) return {};
-    const std::vector<column_entry>& cols = *def.fields;
-    std::vector<int32_t> result(cols.size(), 0);
-    std::unordered_map<uint64_t, int32_t> first_at;  // (depth, offset) -> first index from 1
-    for (int32_t i = 1; i < static_cast<int32_t>(cols.size()); ++i) {
-        const bool after_group = cols[i - 1].depth == cols[i].depth && !cols[i - 1].elementary;
-        auto [it, fresh] = first_at.try_emplace(place_key(cols[i]), i);
-        if (!after_group && !fresh) result[i] = it->second;
-    }
-    return result;
-}
-
 std::string qualified_name(const cobol_def& def, int32_t index) {
     if (!def.fields || index < 0 || index >= static_cast<int32_t>(def.fields->size())) return "";
     const std::vector<column_entry>& cols = *def.fields;
@@ -504,17 +472,16 @@ void omit_redefines(cobol_def& def) {
     std::vector<column_entry>& cols = *def.fields;
     std::vector<column_entry> kept;
     kept.reserve(cols.size());
-    std::unordered_map<uint64_t, int32_t> first_at;  // among kept columns from index 1
-    std::vector<int32_t> path;                       // kept index of the latest column per depth
+    // The rule applies to the columns kept: a dropped column redefines
+    // nothing that follows it.
+    cd_redefinition_finder redefinitions(cols.size());
+    std::vector<int32_t> path;  // kept index of the latest column per depth
     size_t i = 0;
     while (i < cols.size()) {
         column_entry& c = cols[i];
         const int32_t depth = std::max<int32_t>(c.depth, 0);
         const int32_t index = static_cast<int32_t>(kept.size());
-        bool redefines = false;
-        if (index > 0 && !(kept.back().depth == c.depth && !kept.back().elementary))
-            redefines = first_at.count(place_key(c)) != 0;
-        if (redefines) {
+        if (redefinitions.add(kept.empty() ? nullptr : &kept.back(), c, index) != 0) {
             std::string q;
             for (int32_t d = 1; d < depth && static_cast<size_t>(d) < path.size(); ++d)
                 q += kept[path[d]].name + ".";
@@ -524,7 +491,6 @@ void omit_redefines(cobol_def& def) {
             i = next;
             continue;
         }
-        if (index >= 1) first_at.try_emplace(place_key(c), index);
         path.resize(static_cast<size_t>(depth) + 1, -1);
         path[depth] = index;
         kept.push_back(std::move(c));

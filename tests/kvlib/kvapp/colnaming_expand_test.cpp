@@ -334,7 +334,7 @@ TEST(Redefinitions, ArrayElementsAreNotRedefinitionsOfTheirHeader) {
     expand_columns(&def, opts);
     EXPECT_EQ(def.fields->size(), 12u);
     EXPECT_EQ(console.printed(), "");
-    for (int32_t i = 0; i < 12; ++i) EXPECT_EQ(find_redefined_column(def, i), 0) << i;
+    EXPECT_EQ(CD_redefinitions(*def.fields), std::vector<int32_t>(12, 0));
 }
 
 TEST(Redefinitions, FindRedefinedColumnAndQualifiedName) {
@@ -345,11 +345,9 @@ TEST(Redefinitions, FindRedefinedColumnAndQualifiedName) {
     expand_columns(&def, defaults());
     // R X A B C C1 D
     const std::vector<int32_t> want = {0, 0, 0, 2, 2, 0, 0};
-    EXPECT_EQ(find_redefined_columns(def), want);
-    for (int32_t i = 0; i < 7; ++i) EXPECT_EQ(find_redefined_column(def, i), want[i]) << i;
+    EXPECT_EQ(CD_redefinitions(*def.fields), want);
     EXPECT_EQ(qualified_name(def, 5), "C.C1");
     EXPECT_EQ(qualified_name(def, 0), "R");
-    EXPECT_EQ(find_redefined_column(def, 99), 0);
     EXPECT_EQ(qualified_name(def, -1), "");
 }
 
@@ -860,10 +858,9 @@ TEST(Differential, FastPassesMatchThePlainRules) {
         const int64_t expected = count_expanded_columns(counted);
         expand_columns(&counted, plain_opts);
         ASSERT_EQ(expected, static_cast<int64_t>(counted.fields->size()));
-        const std::vector<int32_t> all = find_redefined_columns(counted);
+        const std::vector<int32_t> all = CD_redefinitions(*counted.fields);
         for (int32_t i = 0; i < static_cast<int32_t>(all.size()); ++i) {
             ASSERT_EQ(all[i], plain::redefined(*counted.fields, i)) << i;
-            ASSERT_EQ(all[i], find_redefined_column(counted, i)) << i;
             ASSERT_EQ(qualified_name(counted, i), plain::qualified(*counted.fields, i)) << i;
         }
         ++compared;
