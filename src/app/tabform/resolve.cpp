@@ -1,4 +1,5 @@
-// resolve: column selection, SQL types, sizes and comment lines.
+// resolve: column selection, SQL types, sizes and comment lines, handed to
+// the writer as one definition's ddl_values.
 //
 // Invariants: every pass over a definition's items is linear (running
 // maxima, hash maps of names and of depth/offset pairs, a stack of open
@@ -178,24 +179,18 @@ sql_column resolve_column(const column_entry& column) {
     return sql;
 }
 
-void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
-    // One buffer for the whole run: its storage is reused by every entry.
-    static std::string work;
-    const std::string table = templ_sql_name(entry->table_name);
-    set_templ_var("DEFINE", table.c_str(), 0);
-    set_templ_var("TABLE", table.c_str(), 0);
-    set_templ_var("CATALOG", "********", 0);
+namespace {
 
-    static const std::vector<column_entry> kNoItems;
-    const std::vector<column_entry>& items = entry->fields ? *entry->fields : kNoItems;
-    const std::vector<char> included = columns_included(items);
-    check_column_count(entry->table_name, included);
-    if (columns) columns->assign(items.size(), sql_column{});
+// The column lines of a definition, with the comment lines around them
+// under INCLUDECOMMENTS; `columns`, when given, receives each column's
+// SQL texts.
+std::string column_lines(const std::vector<column_entry>& items, const std::vector<char>& included,
+                         std::vector<sql_column>* columns) {
     const bool comments = templ_options.include_comments != 0;
     std::vector<int32_t> redefined;
     if (comments) redefined = CD_redefinitions(items);
 
-    work.clear();
+    std::string work;
     char separator = ' ';
     std::vector<size_t> open;  // latest item of each depth, up to the current one
     std::unordered_set<std::string_view> column_names;
@@ -229,20 +224,37 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
         }
     }
     drop_final_newline(work);
-    set_templ_var("COLUMNS", work.c_str(), 0);
+    return work;
+}
 
-    work.clear();
-    separator = ' ';
+std::string key_column_lines(const std::vector<column_entry>& items, const std::vector<char>& included) {
+    std::string work;
+    char separator = ' ';
     for (size_t i = 0; i < items.size(); ++i) {
         if (!included[i] || !items[i].key_column) continue;
         kvAppendf(work, "%c  %s\n", separator, templ_sql_name(items[i].name).c_str());
         separator = ',';
     }
     drop_final_newline(work);
-    set_templ_var("KEYCOLUMNS", work.c_str(), 0);
+    return work;
+}
 
-    set_templ_var("MAXMEGS", nullptr, 101);
-    set_templ_var("CURMEGS", nullptr, 101);
-    set_templ_var("MAXPAGES", nullptr, 48829);
-    set_templ_var("CURPAGES", nullptr, 48829);
+}  // namespace
+
+ddl_values resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
+    ddl_values values;
+    values.table = values.define = templ_sql_name(entry->table_name);
+    values.catalog = "********";
+
+    static const std::vector<column_entry> kNoItems;
+    const std::vector<column_entry>& items = entry->fields ? *entry->fields : kNoItems;
+    const std::vector<char> included = columns_included(items);
+    check_column_count(entry->table_name, included);
+    if (columns) columns->assign(items.size(), sql_column{});
+    values.columns = column_lines(items, included, columns);
+    values.key_columns = key_column_lines(items, included);
+
+    values.max_megs = values.cur_megs = 101;
+    values.max_pages = values.cur_pages = 48829;
+    return values;
 }

@@ -1,5 +1,5 @@
 // resolve: turns a definition's items into SQL column lines, comment lines
-// and the key list, and leaves them in the template variables.
+// and the key list, the values of its template expansion.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kvapp/cobdef.h"
+#include "tabform/writer.h"
 
 // What a column line says after its name.
 struct sql_column {
@@ -15,10 +16,10 @@ struct sql_column {
     std::string null_text;
 };
 
-// Resolves one entry and sets the nine template variables (writer.h).
+// Resolves one entry into the values its template expansion writes.
 // `columns`, when given, receives what each item's column line says (empty
 // texts for an item that is no column), for the layout file.
-void resolve_params(def_entry* entry, std::vector<sql_column>* columns = nullptr);
+ddl_values resolve_params(def_entry* entry, std::vector<sql_column>* columns = nullptr);
 
 // The type key a column looks up in the type map, and its precision.
 struct derived_type {

@@ -1,5 +1,6 @@
 // writer: owns the template variables and writes the table-creation text
-// with its references replaced.
+// with its references replaced. A definition's values come as ddl_values
+// and become variables through kDdlVariables, the one list of their names.
 //
 // Invariants: variables are never removed and keep their creation order;
 // a variable has a number only when its whole text is a decimal integer
@@ -171,6 +172,16 @@ bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
 
 void reset_templ_vars() { variables().clear(); }
 
+// A text goes through its C string, as a variable's text ends at a NUL.
+void set_ddl_values(const ddl_values& values) {
+    for (const ddl_variable& v : kDdlVariables) {
+        if (v.text)
+            set_templ_var(v.name, (values.*v.text).c_str(), 0);
+        else
+            set_templ_var(v.name, nullptr, values.*v.number);
+    }
+}
+
 namespace {
 
 // Expands the references of text[at, stop).
@@ -231,8 +242,6 @@ void for_each_line(const std::string& text, Each each) {
 }  // namespace
 
 int finish_templ() {
-    static const char* const kKeywords[] = {"TABLE",   "DEFINE",  "COLUMNS",  "KEYCOLUMNS",
-                                            "MAXMEGS", "CURMEGS", "MAXPAGES", "CURPAGES"};
     const std::string& text = templ_text;
     for (size_t at = 0; at < text.size();) {
         if (text[at] != '%') {
@@ -246,7 +255,7 @@ int finish_templ() {
         const size_t end = name_end(text, at + 1);
         const std::string name = kvUpshifted(text.substr(at + 1, end - at - 1));
         bool known = false;
-        for (const char* keyword : kKeywords) known = known || name == keyword;
+        for (const ddl_variable& v : kDdlVariables) known = known || (v.percent && name == v.name);
         if (!known) kvRaiseMessage(KV_SITE_FN(kModule, "finish_templ"), 1251, {name});
         at = end;
     }
@@ -289,4 +298,9 @@ void write_templ() {
     if (!stream) return;
     const std::string out = expand_templ_text(templ_text);
     if (!kvWriteFlush(stream, out.data(), out.size())) kvWriteFailed(ddl_file.name.c_str(), errno);
+}
+
+void write_templ(const ddl_values& values) {
+    set_ddl_values(values);
+    write_templ();
 }

@@ -191,7 +191,7 @@ def_entry sample_entry() {
 
 TEST_F(ResolveTest, ColumnsWithComments) {
     def_entry e = sample_entry();
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     EXPECT_TRUE(recorder.empty());
     const std::string expected =
         "-- 01 REC\n"
@@ -221,13 +221,13 @@ TEST_F(ResolveTest, OmitRedefsAndOmitComments) {
     def_entry e = sample_entry();
     add_param("OMITREDEFS");
     add_param("OMITCOMMENTS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     const std::string columns = var_text("COLUMNS");
     EXPECT_EQ(columns.find("CODEN"), std::string::npos);
     EXPECT_EQ(columns.find("--"), std::string::npos);
     EXPECT_EQ(columns.substr(0, columns.find('\n') + 1), line(' ', "ID", "DEC18", "(4,0)", "NOT NULL"));
     add_param("INCLUDECOMMENTS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     EXPECT_NE(var_text("COLUMNS").find("-- 02 CODEN, redefine of CODE\n"), std::string::npos);
 }
 
@@ -246,7 +246,7 @@ TEST_F(ResolveTest, CopybookRead) {
     def_entry e = r.defs[0];
     e.table_name = "ORDERS";
     add_param("OMITREDEFS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     const std::string expected = "-- 01 ORDER-REC\n" + line(' ', "ORDER-NO", "DEC18", "(6,0)", "NULL") +
                                  "-- 02 LINES, occurs 2 times\n" + line(',', "ITEM", "CHAR", "(4)", "NULL") +
                                  "-- End of group LINES\n" + line(',', "WHEN-ORDERED", "DEC18", "(8,0)", "NULL") +
@@ -258,11 +258,11 @@ TEST_F(ResolveTest, CopybookRead) {
 TEST_F(ResolveTest, NothingToListGivesEmptyTexts) {
     def_entry e = make_entry("T", {{0, "R", -1, 0, 1}, {1, "FILLER", 0, 0, 1}});
     add_param("OMITCOMMENTS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     EXPECT_EQ(var_text("COLUMNS"), "");
     EXPECT_EQ(var_text("KEYCOLUMNS"), "");
     def_entry none = make_entry("T", {});
-    resolve_params(&none);
+    set_ddl_values(resolve_params(&none));
     EXPECT_EQ(var_text("COLUMNS"), "");
 }
 
@@ -385,7 +385,7 @@ TEST_F(ResolveTest, MatchesThePlainRulesOnRandomDefinitions) {
         templ_options = templ_options_t{};
         templ_options.include_redefs = static_cast<int16_t>(rng() % 2);
         templ_options.include_comments = static_cast<int16_t>(rng() % 4 != 0);
-        resolve_params(&e);
+        set_ddl_values(resolve_params(&e));
         const std::vector<column_entry>& f = *e.fields;
         ASSERT_EQ(var_text("COLUMNS"), ref_columns(f)) << "definition " << n;
         std::string keys;
