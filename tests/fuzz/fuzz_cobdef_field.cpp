@@ -12,6 +12,7 @@
 #include "fuzz_cobdef_checks.h"
 #include "fuzz_support.h"
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 namespace {
 

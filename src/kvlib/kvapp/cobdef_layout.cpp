@@ -16,6 +16,7 @@
 // Also the positional redefinition rule, which reads only depths, offsets
 // and group flags, so it holds for closed and for named lists alike.
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 #include <algorithm>
 

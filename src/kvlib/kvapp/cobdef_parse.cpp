@@ -19,6 +19,7 @@
 #include <iterator>
 
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 #include "kvstd/strutl.h"
 
 namespace {

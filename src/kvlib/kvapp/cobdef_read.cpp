@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 #include "kvapp/cobsrc.h"
 #include "kvstd/strutl.h"
 

@@ -27,6 +27,7 @@
 
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/colnaming_internal.h"
 #include "kvapp/console_input.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"

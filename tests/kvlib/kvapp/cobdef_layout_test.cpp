@@ -3,6 +3,7 @@
 
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 using namespace cobdef_testing;
 using namespace std::string_literals;

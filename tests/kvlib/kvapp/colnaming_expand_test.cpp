@@ -10,6 +10,7 @@
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/colnaming_internal.h"
 
 using namespace cobdef_testing;
 

@@ -14,6 +14,7 @@
 
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/colnaming_internal.h"
 #include "kvapp/interrupt.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
