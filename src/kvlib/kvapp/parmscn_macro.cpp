@@ -8,13 +8,13 @@
 // stops with message 288; an expansion never grows beyond
 // kCiMaxStatementText characters (message 290); every step of a pass moves
 // forward, whatever the faults in the text.
-#include <cctype>
 #include <cstring>
 
 #include "kvapp/parmscn_internal.h"
 
 #include <algorithm>
 #include "kvlog/kvraise.h"
+#include "kvstd/strutl.h"
 
 static const kvModuleId kModule{"kvapp.parmscn", "$Id: parmscn_macro.cpp 1.0 tabcopy $"};
 
@@ -22,12 +22,6 @@ namespace {
 
 bool is_macro_name_char(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-std::string upper(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
 }
 
 bool is_param_separator(char c) {
@@ -47,7 +41,7 @@ void open_definition(ci_state& st, const std::vector<std::string>& words) {
     st.defining.name = words.size() >= 2 ? words[1] : std::string();
     if (st.defining.name.empty() || st.defining.name[0] != st.macro_char[0])
         kvRaiseMessage(KV_SITE_FN(kModule, "ci_macro_def"), 281);
-    const auto defined = st.macro_name_count.find(upper(st.defining.name));
+    const auto defined = st.macro_name_count.find(kvUpshifted(st.defining.name));
     const int earlier = defined == st.macro_name_count.end() ? 0 : defined->second;
     for (int k = 0; k < earlier; ++k)
         kvRaiseMessage(KV_SITE_FN(kModule, "ci_macro_def"), 280, {st.defining.name});
@@ -57,7 +51,7 @@ void close_definition(ci_state& st) {
     ci_macro_complete(st, st.defining);
     st.macros.push_back(std::move(st.defining));
     st.defining = ci_macro{};
-    const std::string key = upper(st.macros.back().name);
+    const std::string key = kvUpshifted(st.macros.back().name);
     st.macro_lookup.emplace(key, st.macros.size() - 1);
     ++st.macro_name_count[key];
     st.in_macro_def = 0;
@@ -91,7 +85,7 @@ void store_params(ci_state& st, ci_macro& m, size_t from) {
         if (word[0] != st.macro_char[0])
             kvRaiseMessage(KV_SITE_FN(kModule, "ci_process_macro_params"), 285, {word, macro_char});
         if (index >= kCiParamWarnCount) kvRaiseMessage(KV_SITE_FN(kModule, "ci_process_macro_params"), 284);
-        const std::string key = upper(word);
+        const std::string key = kvUpshifted(word);
         int& earlier = listed[key];
         for (int k = 0; k < earlier; ++k)
             kvRaiseMessage(KV_SITE_FN(kModule, "ci_process_macro_params"), 283, {word});
@@ -110,7 +104,7 @@ size_t ci_macro_name_end(const std::string& text, size_t at) {
 }
 
 const ci_macro* ci_find_macro(const ci_state& st, const std::string& name) {
-    const auto it = st.macro_lookup.find(upper(name));
+    const auto it = st.macro_lookup.find(kvUpshifted(name));
     return it == st.macro_lookup.end() ? nullptr : &st.macros[it->second];
 }
 
@@ -264,7 +258,7 @@ bool ci_expand_macro_params(ci_state& st, std::string& out, const ci_macro& macr
         i = mark;
         const size_t name_end = ci_macro_name_end(body, i);
         const std::string word = body.substr(i, name_end - i);
-        const auto param = macro.param_lookup.find(upper(word));
+        const auto param = macro.param_lookup.find(kvUpshifted(word));
         if (param != macro.param_lookup.end()) {
             const size_t k = param->second;
             std::string value;
