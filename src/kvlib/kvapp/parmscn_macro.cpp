@@ -284,10 +284,76 @@ bool ci_expand_macro_params(ci_state& st, std::string& out, const ci_macro& macr
     return out.size() <= kCiMaxStatementText;
 }
 
-// An invocation that cannot be expanded (its list is not closed, there is
-// no "(" right after the name, or, under strict checking, the macro is not
-// defined) stays in the text as written; the pass goes on at its next
-// character, so invocations inside it are still expanded.
+namespace {
+
+// What one pass over the expansion did.
+struct pass_result {
+    bool expanded = false;            // at least one invocation was replaced
+    bool too_long = false;            // a replacement went beyond kCiMaxStatementText
+    const ci_macro* first = nullptr;  // the macro of the first replacement
+};
+
+// One pass: st.expansion into st.work with every invocation in it replaced
+// by its macro's body. An invocation that cannot be expanded (its list is
+// not closed, there is no "(" right after the name, or, under strict
+// checking, the macro is not defined) stays in the text as written; the
+// pass goes on at its next character, so invocations inside it are still
+// expanded.
+pass_result expand_pass(ci_state& st, short passes) {
+    const std::string& text = st.expansion;
+    const ci_paren_index ends(text);
+    const char mc = st.macro_char[0];
+    st.work.clear();
+    pass_result result;
+    for (size_t i = 0; i < text.size();) {
+        const size_t mark = text.find(mc, i);
+        if (mark == std::string::npos) {
+            st.work.append(text, i, std::string::npos);
+            break;
+        }
+        st.work.append(text, i, mark - i);
+        i = mark;
+        ci_invocation inv;
+        // The first pass reads the statement as written, whose faults
+        // the open-invocation check has reported; later passes read
+        // text that expansion made.
+        const bool report = passes > 0;
+        if (!ci_check_macro_invoke(st, text, i, inv, &ends, report)) {
+            st.work += text[i++];
+            continue;
+        }
+        // The text is passed in place: a copy of the rest for every
+        // unclosed invocation would make a pass quadratic.
+        if (inv.end == ci_npos && (report || inv.open != ci_npos))
+            kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 272, {text.c_str() + i});
+        if (inv.end == ci_npos || inv.open == ci_npos || !inv.macro) {
+            st.work += text[i++];
+            continue;
+        }
+        if (passes == 0)
+            ci_trace(st, 1, 1, "\n* Command Trace: Expanding MACRO %s\n*\n", inv.macro->name.c_str());
+        ci_values values;
+        ci_get_macro_values(st, text, inv, ends, values);
+        result.expanded = true;
+        st.expanded = 1;
+        if (!result.first) result.first = inv.macro;
+        if (!ci_expand_macro_params(st, st.work, *inv.macro, text, values)) {
+            result.too_long = true;
+            break;
+        }
+        i = inv.end;
+    }
+    return result;
+}
+
+// A statement whose expansion failed delivers no text.
+void abandon_expansion(ci_state& st) {
+    st.expansion.clear();
+    st.work.clear();
+}
+
+}  // namespace
+
 void ci_expand_macros(ci_state& st) {
     st.need_more_input = 0;
     if (st.open_invocations.update(st, st.statement)) {
@@ -296,65 +362,19 @@ void ci_expand_macros(ci_state& st) {
     }
     st.expansion = st.statement;
     short passes = 0;
-    const char mc = st.macro_char[0];
     for (;;) {
-        const std::string& text = st.expansion;
-        const ci_paren_index ends(text);
-        st.work.clear();
-        bool expanded = false;
-        bool too_long = false;
-        const ci_macro* first = nullptr;
-        for (size_t i = 0; i < text.size();) {
-            const size_t mark = text.find(mc, i);
-            if (mark == std::string::npos) {
-                st.work.append(text, i, std::string::npos);
-                break;
-            }
-            st.work.append(text, i, mark - i);
-            i = mark;
-            ci_invocation inv;
-            // The first pass reads the statement as written, whose faults
-            // the open-invocation check has reported; later passes read
-            // text that expansion made.
-            const bool report = passes > 0;
-            if (!ci_check_macro_invoke(st, text, i, inv, &ends, report)) {
-                st.work += text[i++];
-                continue;
-            }
-            // The text is passed in place: a copy of the rest for every
-            // unclosed invocation would make a pass quadratic.
-            if (inv.end == ci_npos && (report || inv.open != ci_npos))
-                kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 272, {text.c_str() + i});
-            if (inv.end == ci_npos || inv.open == ci_npos || !inv.macro) {
-                st.work += text[i++];
-                continue;
-            }
-            if (passes == 0)
-                ci_trace(st, 1, 1, "\n* Command Trace: Expanding MACRO %s\n*\n", inv.macro->name.c_str());
-            ci_values values;
-            ci_get_macro_values(st, text, inv, ends, values);
-            expanded = true;
-            st.expanded = 1;
-            if (!first) first = inv.macro;
-            if (!ci_expand_macro_params(st, st.work, *inv.macro, text, values)) {
-                too_long = true;
-                break;
-            }
-            i = inv.end;
-        }
-        if (too_long || st.work.size() > kCiMaxStatementText) {
+        const pass_result pass = expand_pass(st, passes);
+        if (pass.too_long || st.work.size() > kCiMaxStatementText) {
             kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 290,
                            {"characters in a statement", as_int32(kCiMaxStatementText)});
-            st.expansion.clear();
-            st.work.clear();
+            abandon_expansion(st);
             return;
         }
-        if (expanded) {
+        if (pass.expanded) {
             if (passes >= kCiMaxExpansionPasses) {
                 kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 288,
-                               {first->name, static_cast<int32_t>(kCiMaxExpansionPasses)});
-                st.expansion.clear();
-                st.work.clear();
+                               {pass.first->name, static_cast<int32_t>(kCiMaxExpansionPasses)});
+                abandon_expansion(st);
                 return;
             }
             ++passes;
@@ -363,7 +383,7 @@ void ci_expand_macros(ci_state& st) {
         ci_trace(st, 2, 0, st.work.c_str());
         ci_trace(st, 2, 1, "*\n");
         st.expansion.swap(st.work);
-        if (!expanded) break;
+        if (!pass.expanded) break;
     }
     if (passes != 0) {
         ci_trace(st, 2, 1, "\n*\n* Expansion Result *\n\n");
