@@ -69,7 +69,7 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
         const column_entry& c = f[i];
         const cd_entry_text* text = text_of(def, c);
         field_row r;
-        r.level = text ? text->level : c.depth;
+        r.level = text ? text->level : c.level_number;
         r.depth = c.depth;
         r.name = text ? text->name : c.name;
         r.offset = c.fetch_offset;
