@@ -29,7 +29,7 @@ inline void check_definition(const cobol_def& def) {
     FUZZ_CHECK(!f.empty());
     FUZZ_CHECK(def.field_count == static_cast<int32_t>(f.size()));
     FUZZ_CHECK(def.def_name == f[0].name);
-    FUZZ_CHECK(f[0].level == 0);
+    FUZZ_CHECK(f[0].depth == 0);
     FUZZ_CHECK(static_cast<int64_t>(f[0].occurs) * f[0].int_len <= CD_MAX_BYTES);
     std::vector<size_t> parents;  // open groups, innermost last
     for (size_t i = 0; i < f.size(); ++i) {
@@ -37,9 +37,10 @@ inline void check_definition(const cobol_def& def) {
         FUZZ_CHECK(!c.name.empty());
         FUZZ_CHECK(c.occurs >= 1 && c.occurs <= CD_MAX_OCCURS);
         FUZZ_CHECK(c.fetch_offset >= 0 && c.int_len >= 0 && c.ext_len >= 0);
-        FUZZ_CHECK(c.redefines >= 0 && static_cast<size_t>(c.redefines) < (i == 0 ? 1 : i));
-        if (i > 0) FUZZ_CHECK(c.level >= 1 && c.level <= f[i - 1].level + 1);
-        const bool has_children = i + 1 < f.size() && f[i + 1].level > c.level;
+        const int32_t redefined = c.redefines_before_naming;
+        FUZZ_CHECK(redefined >= 0 && static_cast<size_t>(redefined) < (i == 0 ? 1 : i));
+        if (i > 0) FUZZ_CHECK(c.depth >= 1 && c.depth <= f[i - 1].depth + 1);
+        const bool has_children = i + 1 < f.size() && f[i + 1].depth > c.depth;
         if (c.elementary) {
             FUZZ_CHECK(!has_children);
             FUZZ_CHECK(known_type(c.data_type));
@@ -47,7 +48,7 @@ inline void check_definition(const cobol_def& def) {
         } else {
             FUZZ_CHECK(has_children);
         }
-        while (parents.size() > static_cast<size_t>(c.level)) parents.pop_back();
+        while (parents.size() > static_cast<size_t>(c.depth)) parents.pop_back();
         if (i > 0) {
             FUZZ_CHECK(!parents.empty());
             const column_entry& p = f[parents.back()];

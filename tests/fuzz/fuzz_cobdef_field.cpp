@@ -12,16 +12,18 @@
 #include "fuzz_cobdef_checks.h"
 #include "fuzz_support.h"
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 namespace {
 
 void check_entry(const column_entry& e, int is_field, const cobol_def& current) {
     if (!is_field) return;
-    FUZZ_CHECK(e.level >= 1 && e.level <= 50);
+    FUZZ_CHECK(e.level_number >= 1 && e.level_number <= 50);
     FUZZ_CHECK(!e.name.empty() && e.name.size() <= CD_MAX_NAME);
     FUZZ_CHECK(e.occurs >= 1 && e.occurs <= CD_MAX_OCCURS);
     const size_t filled = current.fields ? current.fields->size() : 0;
-    FUZZ_CHECK(e.redefines >= 0 && (e.redefines == 0 || static_cast<size_t>(e.redefines) < filled));
+    const int32_t redefined = e.redefines_before_naming;
+    FUZZ_CHECK(redefined >= 0 && (redefined == 0 || static_cast<size_t>(redefined) < filled));
     if (e.elementary) {
         FUZZ_CHECK(fuzz_support::known_type(e.data_type));
         FUZZ_CHECK(e.int_len >= 1 && e.int_len == e.bin_len && e.int_len == e.tbl_len);
@@ -70,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(is_field == 0 || is_field == 1);
         check_entry(entry, is_field, current);
         if (!is_field) continue;
-        if (current.fields && !current.fields->empty() && entry.level <= current.fields->front().level)
+        if (current.fields && !current.fields->empty() &&
+            entry.level_number <= current.fields->front().level_number)
             close_and_check(current);
         if (!CD_add_field(error, current, entry)) FUZZ_CHECK(!error.empty());
     }

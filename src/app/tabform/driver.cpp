@@ -139,12 +139,6 @@ void init_functions(int argc, char** argv) {
     kvGetProcessID(&start_time);
 }
 
-static void register_template_variables() {
-    static const char* const names[] = {"TABLE",   "DEFINE",  "COLUMNS",  "KEYCOLUMNS", "CATALOG",
-                                        "MAXMEGS", "CURMEGS", "MAXPAGES", "CURPAGES"};
-    for (const char* name : names) set_templ_var(name, nullptr, 0);
-}
-
 static void write_definitions() {
     // The count is read again on every pass: nothing may add entries here,
     // but a stale bound would silently skip them if it did.
@@ -152,9 +146,9 @@ static void write_definitions() {
         auto* entry = static_cast<def_entry*>(TABUTL_arrayGetElement(i, def_table));
         check_dup_fields(entry);
         std::vector<sql_column> columns;
-        resolve_params(entry, layout_file_open() ? &columns : nullptr);
+        const ddl_values values = resolve_params(entry, layout_file_open() ? &columns : nullptr);
         finish_templ();
-        write_templ();
+        write_templ(values);
         write_layout_entry(*entry, columns);
         kvReportPrintf("Definition output for %s\n\n", entry->table_name.c_str());
     }
@@ -163,7 +157,6 @@ static void write_definitions() {
 int tabcopy_main(int argc, char** argv) {
     def_table = TABUTL_arrayCreate();
     init_functions(argc, argv);
-    register_template_variables();
     create_expand_options();
     get_infile_params();
     read_templ_file();

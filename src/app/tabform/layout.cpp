@@ -36,8 +36,6 @@ layout_file& file() {
     return f;
 }
 
-int64_t storage_of(const column_entry& f) { return f.data_type == CD_TYPE_VARCHAR ? f.ext_len : f.int_len; }
-
 const cd_entry_text* text_of(const cobol_def& def, const column_entry& f) {
     if (!def.texts || f.text < 0 || static_cast<size_t>(f.text) >= def.texts->size()) return nullptr;
     return &(*def.texts)[static_cast<size_t>(f.text)];
@@ -65,17 +63,17 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
     if (!def.fields) return rows;
     const std::vector<column_entry>& f = *def.fields;
     // Once named, redefinitions are found by depth and offset.
-    const std::vector<int32_t> redefined = columns ? redefined_items(f) : std::vector<int32_t>();
+    const std::vector<int32_t> redefined = columns ? CD_redefinitions(f) : std::vector<int32_t>();
     const std::vector<char> included = columns ? columns_included(f) : std::vector<char>();
     for (size_t i = 0; i < f.size(); ++i) {
         const column_entry& c = f[i];
         const cd_entry_text* text = text_of(def, c);
         field_row r;
-        r.level = text ? text->level : c.level;
-        r.depth = c.level;
+        r.level = text ? text->level : c.level_number;
+        r.depth = c.depth;
         r.name = text ? text->name : c.name;
         r.offset = c.fetch_offset;
-        r.length = storage_of(c);
+        r.length = CD_stored_size(c);
         r.occurs = c.occurs;
         // An array unrolled by the naming pass leaves a group before its
         // elements: the picture belongs to the elements.
@@ -83,7 +81,7 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
             r.usage = text->usage;
             r.picture = text->picture;
         }
-        const int32_t target = columns ? redefined[i] : c.redefines;
+        const int32_t target = columns ? redefined[i] : c.redefines_before_naming;
         if (target > 0 && static_cast<size_t>(target) < f.size()) {
             const cd_entry_text* t = text_of(def, f[static_cast<size_t>(target)]);
             r.redefines = t ? t->name : f[static_cast<size_t>(target)].name;

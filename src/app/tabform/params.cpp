@@ -11,7 +11,6 @@
 // table names and key lists are held whole: nothing is cut to a length.
 #include "tabform/params.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -75,11 +74,6 @@ private:
 };
 
 bool same_word(const std::string& a, const char* b) { return kvStrCmpNoCase(a.c_str(), b) == 0; }
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // FILE and TABLE need an open DDL stream: their output would go nowhere.
 bool ddl_stream_ready(const std::string& word) {
@@ -373,7 +367,7 @@ std::string command_word(const std::string& line, size_t& at) {
     // A trailing comment may follow the word directly: DDLFILE-- note.
     const size_t comment = word.find("--");
     if (comment != std::string::npos && comment > 0) word.resize(comment);
-    return upper(word);
+    return kvUpshifted(word);
 }
 
 }  // namespace
@@ -433,7 +427,7 @@ void get_cobol_table(const std::string& command) {
     if (!slot) return;  // the allocation failure has been reported
     auto* entry = new (slot) def_entry(*def);
     if (!options.keycols.empty()) CD_parse_keycols(options.keycols.c_str(), entry);
-    entry->table_name = upper(options.table);
+    entry->table_name = kvUpshifted(options.table);
 }
 
 void get_sql_tables() { kvRaiseMessage(KV_SITE(kModule), 16, {"TABLE"}); }

@@ -1,4 +1,5 @@
-// resolve: column selection, SQL types, sizes and comment lines.
+// resolve: column selection, SQL types, sizes and comment lines, handed to
+// the writer as one definition's ddl_values.
 //
 // Invariants: every pass over a definition's items is linear (running
 // maxima, hash maps of names and of depth/offset pairs, a stack of open
@@ -11,13 +12,12 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "kvapp/console.h"
 #include "kvlog/kvraise.h"
+#include "kvstd/strutl.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
 #include "tabform/writer.h"
@@ -28,30 +28,6 @@ namespace {
 
 // Longest SQL type a column line takes with its "*" turned into blanks.
 constexpr size_t kMaxSqlType = 29;
-
-void vappendf(std::string& out, const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    char small[256];
-    const int n = std::vsnprintf(small, sizeof small, format, copy);
-    va_end(copy);
-    if (n < 0) return;
-    if (static_cast<size_t>(n) < sizeof small) {
-        out.append(small, static_cast<size_t>(n));
-        return;
-    }
-    const size_t at = out.size();
-    out.resize(at + static_cast<size_t>(n) + 1);
-    std::vsnprintf(&out[at], static_cast<size_t>(n) + 1, format, args);
-    out.resize(at + static_cast<size_t>(n));
-}
-
-__attribute__((format(printf, 2, 3))) void appendf(std::string& out, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vappendf(out, format, args);
-    va_end(args);
-}
 
 bool is_filler(const column_entry& item) { return item.name == "FILLER"; }
 
@@ -102,8 +78,8 @@ const type_map_entry* find_row(const std::string& type, int32_t precision, int32
 std::string size_text(const type_map_entry& row, int32_t precision, int32_t scale) {
     std::string out;
     if (row.size_spec == kTemplNo) return out;
-    appendf(out, "(%d", row.size_spec == kTemplYes ? precision : row.size_spec);
-    if (row.scale_spec != kTemplNo) appendf(out, ",%d", row.scale_spec == kTemplYes ? scale : row.scale_spec);
+    kvAppendf(out, "(%d", row.size_spec == kTemplYes ? precision : row.size_spec);
+    if (row.scale_spec != kTemplNo) kvAppendf(out, ",%d", row.scale_spec == kTemplYes ? scale : row.scale_spec);
     out += ')';
     return out;
 }
@@ -118,17 +94,17 @@ std::string null_text(const column_entry& column) {
 // down to open[depth(i)].
 void end_group_comments(const std::vector<column_entry>& items, size_t i,
                         const std::vector<size_t>& open, std::string& out) {
-    const int from = items[i - 1].level;
-    const int to = items[i].level < 0 ? 0 : items[i].level;
+    const int from = items[i - 1].depth;
+    const int to = items[i].depth < 0 ? 0 : items[i].depth;
     for (int d = from; d >= to; --d) {
         if (static_cast<size_t>(d) >= open.size()) continue;
         const column_entry& item = items[open[d]];
-        if (!item.elementary) appendf(out, "-- End of group %s\n", item.name.c_str());
+        if (!item.elementary) kvAppendf(out, "-- End of group %s\n", item.name.c_str());
     }
 }
 
 void append_column_line(std::string& out, char separator, const column_entry& column, const sql_column& sql) {
-    appendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, templ_sql_name(column.name).c_str(),
+    kvAppendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, templ_sql_name(column.name).c_str(),
             sql.sql_type.c_str(), sql.size_text.c_str(), sql.null_text.c_str());
 }
 
@@ -153,7 +129,7 @@ void trace_printf(const char* format, ...) {
     std::string line;
     va_list args;
     va_start(args, format);
-    vappendf(line, format, args);
+    kvVAppendf(line, format, args);
     va_end(args);
     kvReportWrite(line.c_str());
 }
@@ -171,24 +147,6 @@ std::vector<char> columns_included(const std::vector<column_entry>& items) {
             covered = std::max(covered, static_cast<int64_t>(item.fetch_offset) + item.int_len);
     }
     return included;
-}
-
-std::vector<int32_t> redefined_items(const std::vector<column_entry>& items) {
-    std::vector<int32_t> redefined(items.size(), 0);
-    // First item (from index 1) of each depth and offset.
-    std::unordered_map<uint64_t, int32_t> first;
-    first.reserve(items.size());
-    for (size_t i = 1; i < items.size(); ++i) {
-        const column_entry& item = items[i];
-        const uint64_t key = (static_cast<uint64_t>(static_cast<uint16_t>(item.level)) << 32) |
-                             static_cast<uint32_t>(item.fetch_offset);
-        auto [at, added] = first.try_emplace(key, static_cast<int32_t>(i));
-        // A group or array header is followed by its first item at its own
-        // offset: that item redefines nothing.
-        const column_entry& before = items[i - 1];
-        if (!added && !(before.level == item.level && !before.elementary)) redefined[i] = at->second;
-    }
-    return redefined;
 }
 
 sql_column resolve_column(const column_entry& column) {
@@ -221,38 +179,32 @@ sql_column resolve_column(const column_entry& column) {
     return sql;
 }
 
-void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
-    // One buffer for the whole run: its storage is reused by every entry.
-    static std::string work;
-    const std::string table = templ_sql_name(entry->table_name);
-    set_templ_var("DEFINE", table.c_str(), 0);
-    set_templ_var("TABLE", table.c_str(), 0);
-    set_templ_var("CATALOG", "********", 0);
+namespace {
 
-    static const std::vector<column_entry> kNoItems;
-    const std::vector<column_entry>& items = entry->fields ? *entry->fields : kNoItems;
-    const std::vector<char> included = columns_included(items);
-    check_column_count(entry->table_name, included);
-    if (columns) columns->assign(items.size(), sql_column{});
+// The column lines of a definition, with the comment lines around them
+// under INCLUDECOMMENTS; `columns`, when given, receives each column's
+// SQL texts.
+std::string column_lines(const std::vector<column_entry>& items, const std::vector<char>& included,
+                         std::vector<sql_column>* columns) {
     const bool comments = templ_options.include_comments != 0;
     std::vector<int32_t> redefined;
-    if (comments) redefined = redefined_items(items);
+    if (comments) redefined = CD_redefinitions(items);
 
-    work.clear();
+    std::string work;
     char separator = ' ';
     std::vector<size_t> open;  // latest item of each depth, up to the current one
     std::unordered_set<std::string_view> column_names;
     for (size_t i = 0; i < items.size(); ++i) {
         const column_entry& item = items[i];
-        const bool closes = comments && i > 0 && item.level < items[i - 1].level;
+        const bool closes = comments && i > 0 && item.depth < items[i - 1].depth;
         if (included[i]) {
             if (closes) end_group_comments(items, i, open, work);
             if (comments) {
                 if (column_names.count(item.name))
-                    appendf(work, "-- FIX NEEDED: Column %s was already specified\n", item.name.c_str());
+                    kvAppendf(work, "-- FIX NEEDED: Column %s was already specified\n", item.name.c_str());
                 if (redefined[i])
-                    appendf(work, "-- Enscribe field redefines %s\n", items[redefined[i]].name.c_str());
-                if (item.occurs > 1) appendf(work, "-- Enscribe field occurs %d times\n", item.occurs);
+                    kvAppendf(work, "-- Enscribe field redefines %s\n", items[redefined[i]].name.c_str());
+                if (item.occurs > 1) kvAppendf(work, "-- Enscribe field occurs %d times\n", item.occurs);
             }
             const sql_column sql = resolve_column(item);
             append_column_line(work, separator, item, sql);
@@ -261,31 +213,48 @@ void resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
             column_names.insert(item.name);
         } else if (comments && !is_filler(item)) {
             if (closes) end_group_comments(items, i, open, work);
-            appendf(work, "-- %02d %s", item.level + 1, item.name.c_str());
-            if (redefined[i]) appendf(work, ", redefine of %s", items[redefined[i]].name.c_str());
-            if (item.occurs > 1) appendf(work, ", occurs %d times", item.occurs);
+            kvAppendf(work, "-- %02d %s", item.depth + 1, item.name.c_str());
+            if (redefined[i]) kvAppendf(work, ", redefine of %s", items[redefined[i]].name.c_str());
+            if (item.occurs > 1) kvAppendf(work, ", occurs %d times", item.occurs);
             work += '\n';
         }
-        if (item.level >= 0) {
-            open.resize(static_cast<size_t>(item.level) + 1, i);
-            open[static_cast<size_t>(item.level)] = i;
+        if (item.depth >= 0) {
+            open.resize(static_cast<size_t>(item.depth) + 1, i);
+            open[static_cast<size_t>(item.depth)] = i;
         }
     }
     drop_final_newline(work);
-    set_templ_var("COLUMNS", work.c_str(), 0);
+    return work;
+}
 
-    work.clear();
-    separator = ' ';
+std::string key_column_lines(const std::vector<column_entry>& items, const std::vector<char>& included) {
+    std::string work;
+    char separator = ' ';
     for (size_t i = 0; i < items.size(); ++i) {
         if (!included[i] || !items[i].key_column) continue;
-        appendf(work, "%c  %s\n", separator, templ_sql_name(items[i].name).c_str());
+        kvAppendf(work, "%c  %s\n", separator, templ_sql_name(items[i].name).c_str());
         separator = ',';
     }
     drop_final_newline(work);
-    set_templ_var("KEYCOLUMNS", work.c_str(), 0);
+    return work;
+}
 
-    set_templ_var("MAXMEGS", nullptr, 101);
-    set_templ_var("CURMEGS", nullptr, 101);
-    set_templ_var("MAXPAGES", nullptr, 48829);
-    set_templ_var("CURPAGES", nullptr, 48829);
+}  // namespace
+
+ddl_values resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
+    ddl_values values;
+    values.table = values.define = templ_sql_name(entry->table_name);
+    values.catalog = "********";
+
+    static const std::vector<column_entry> kNoItems;
+    const std::vector<column_entry>& items = entry->fields ? *entry->fields : kNoItems;
+    const std::vector<char> included = columns_included(items);
+    check_column_count(entry->table_name, included);
+    if (columns) columns->assign(items.size(), sql_column{});
+    values.columns = column_lines(items, included, columns);
+    values.key_columns = key_column_lines(items, included);
+
+    values.max_megs = values.cur_megs = 101;
+    values.max_pages = values.cur_pages = 48829;
+    return values;
 }

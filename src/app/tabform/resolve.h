@@ -1,5 +1,5 @@
 // resolve: turns a definition's items into SQL column lines, comment lines
-// and the key list, and leaves them in the template variables.
+// and the key list, the values of its template expansion.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kvapp/cobdef.h"
+#include "tabform/writer.h"
 
 // What a column line says after its name.
 struct sql_column {
@@ -15,10 +16,10 @@ struct sql_column {
     std::string null_text;
 };
 
-// Resolves one entry and sets the nine template variables (writer.h).
+// Resolves one entry into the values its template expansion writes.
 // `columns`, when given, receives what each item's column line says (empty
 // texts for an item that is no column), for the layout file.
-void resolve_params(def_entry* entry, std::vector<sql_column>* columns = nullptr);
+ddl_values resolve_params(def_entry* entry, std::vector<sql_column>* columns = nullptr);
 
 // The type key a column looks up in the type map, and its precision.
 struct derived_type {
@@ -32,10 +33,6 @@ bool column_not_null(const column_entry& column);
 
 // For every item: 1 when it becomes a column. One pass over the items.
 std::vector<char> columns_included(const std::vector<column_entry>& items);
-
-// For every item: the index of the item it redefines, 0 for none. One
-// pass over the items.
-std::vector<int32_t> redefined_items(const std::vector<column_entry>& items);
 
 // The SQL type, size and null texts of one column through the type map
 // and the template options (templ.h); raises 1255 when no row serves it.

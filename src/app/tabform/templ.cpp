@@ -16,6 +16,7 @@
 #include "kvapp/colnaming.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
 #include "tabform/params.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: templ.cpp 1.0 tabcopy $"};
@@ -72,11 +73,6 @@ private:
     const std::string& text_;
     size_t at_ = 0;
 };
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Lines are reported without their newline, so a message shows the line
 // as one line of its own text.
@@ -144,7 +140,7 @@ void add_type_map(const std::string& line) {
         }
     }
     type_map_entry row;
-    row.type_key = upper(word[0]);
+    row.type_key = kvUpshifted(word[0]);
     row.sql_type = word[1];
     for (char& c : row.sql_type)
         if (c == '_') c = ' ';
@@ -168,7 +164,7 @@ void add_name_map(const std::string& line) {
     }
     for (char& c : column)
         if (c == '-') c = '_';
-    name_map.push_back({upper(column), replacement});
+    name_map.push_back({kvUpshifted(column), replacement});
 }
 
 namespace {
@@ -241,7 +237,7 @@ void add_param(const std::string& line) {
     word_reader words(text);
     std::string keyword;
     words.next(keyword);
-    const std::string word = upper(keyword);
+    const std::string word = kvUpshifted(keyword);
     for (const option_flag& o : kOptionFlags) {
         if (word == o.word) {
             templ_options.*(o.flag) = o.value;
@@ -270,7 +266,7 @@ void add_reserved_words(const std::string& line) {
     word_reader words(text);
     std::string word;
     while (words.next(word)) {
-        word = upper(word);
+        word = kvUpshifted(word);
         const auto at = std::lower_bound(reserved_words.begin(), reserved_words.end(), word);
         if (at == reserved_words.end() || *at != word) reserved_words.insert(at, word);
     }
@@ -286,7 +282,7 @@ bool needs_quotes(const std::string& name) {
     if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return true;
     for (char c : name)
         if (!is_plain_name_char(c)) return true;
-    return std::binary_search(reserved_words.begin(), reserved_words.end(), upper(name));
+    return std::binary_search(reserved_words.begin(), reserved_words.end(), kvUpshifted(name));
 }
 
 }  // namespace

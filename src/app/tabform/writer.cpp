@@ -1,5 +1,6 @@
 // writer: owns the template variables and writes the table-creation text
-// with its references replaced.
+// with its references replaced. A definition's values come as ddl_values
+// and become variables through kDdlVariables, the one list of their names.
 //
 // Invariants: variables are never removed and keep their creation order;
 // a variable has a number only when its whole text is a decimal integer
@@ -10,7 +11,6 @@
 #include "tabform/writer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -21,6 +21,7 @@
 
 #include "kvlog/kvraise.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
 
@@ -37,11 +38,6 @@ struct templ_var {
 std::vector<templ_var>& variables() {
     static std::vector<templ_var> table;
     return table;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 templ_var* find_var(const std::string& upper_name) {
@@ -125,7 +121,7 @@ size_t apply_arithmetic(const std::string& text, size_t at, int64_t number, int6
 size_t expand_reference(const std::string& text, size_t at, std::string& out) {
     const size_t name_start = at + 1;
     const size_t end = name_end(text, name_start);
-    const templ_var* var = find_var(upper(text.substr(name_start, end - name_start)));
+    const templ_var* var = find_var(kvUpshifted(text.substr(name_start, end - name_start)));
     if (!var) {
         out.append(text, at, end - at);
         return end;
@@ -147,7 +143,7 @@ size_t expand_reference(const std::string& text, size_t at, std::string& out) {
 }  // namespace
 
 void set_templ_var(const char* name, const char* text, int64_t number) {
-    const std::string key = upper(name ? name : "");
+    const std::string key = kvUpshifted(name ? name : "");
     templ_var* var = find_var(key);
     if (!var) {
         variables().push_back({key, std::nullopt, 0});
@@ -166,7 +162,7 @@ void set_templ_var(const char* name, const char* text, int64_t number) {
 }
 
 bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
-    name = upper(name);
+    name = kvUpshifted(name);
     const templ_var* var = find_var(name);
     if (!var) return false;
     number = var->number;
@@ -175,6 +171,16 @@ bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
 }
 
 void reset_templ_vars() { variables().clear(); }
+
+// A text goes through its C string, as a variable's text ends at a NUL.
+void set_ddl_values(const ddl_values& values) {
+    for (const ddl_variable& v : kDdlVariables) {
+        if (v.text)
+            set_templ_var(v.name, (values.*v.text).c_str(), 0);
+        else
+            set_templ_var(v.name, nullptr, values.*v.number);
+    }
+}
 
 namespace {
 
@@ -210,7 +216,7 @@ block_line block_line_of(std::string_view line, std::string& name) {
     const std::string_view rest = line.substr(2);
     for (char c : rest)
         if (!is_name_char(c)) return block_line::none;
-    name = upper(std::string(rest));
+    name = kvUpshifted(std::string(rest));
     return block_line::open;
 }
 
@@ -236,8 +242,6 @@ void for_each_line(const std::string& text, Each each) {
 }  // namespace
 
 int finish_templ() {
-    static const char* const kKeywords[] = {"TABLE",   "DEFINE",  "COLUMNS",  "KEYCOLUMNS",
-                                            "MAXMEGS", "CURMEGS", "MAXPAGES", "CURPAGES"};
     const std::string& text = templ_text;
     for (size_t at = 0; at < text.size();) {
         if (text[at] != '%') {
@@ -249,9 +253,9 @@ int finish_templ() {
             continue;
         }
         const size_t end = name_end(text, at + 1);
-        const std::string name = upper(text.substr(at + 1, end - at - 1));
+        const std::string name = kvUpshifted(text.substr(at + 1, end - at - 1));
         bool known = false;
-        for (const char* keyword : kKeywords) known = known || name == keyword;
+        for (const ddl_variable& v : kDdlVariables) known = known || (v.percent && name == v.name);
         if (!known) kvRaiseMessage(KV_SITE_FN(kModule, "finish_templ"), 1251, {name});
         at = end;
     }
@@ -294,4 +298,9 @@ void write_templ() {
     if (!stream) return;
     const std::string out = expand_templ_text(templ_text);
     if (!kvWriteFlush(stream, out.data(), out.size())) kvWriteFailed(ddl_file.name.c_str(), errno);
+}
+
+void write_templ(const ddl_values& values) {
+    set_ddl_values(values);
+    write_templ();
 }

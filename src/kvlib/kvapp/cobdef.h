@@ -3,14 +3,16 @@
 // order with data types, lengths, offsets and nesting depths.
 //
 // Every operation returns 1 on success and 0 on failure; on failure the
-// caller's error text holds a report (see CD_error) and no message has been
-// raised: the caller raises one carrying that text.
+// caller's error text holds a report and no message has been raised: the
+// caller raises one carrying that text. The steps of reading a record are
+// in cobdef_internal.h.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Data type codes of column_entry::data_type.
@@ -56,15 +58,50 @@ struct column_entry {
     int32_t scale = 0;          // digits after the implied decimal point
     int16_t elementary = 0;     // 1: has a data type clause; 0: group
     int16_t key_column = 0;
-    int16_t level = 0;          // level number while filling; depth once closed
+    int16_t level_number = 0;   // as written; 0 for the record RECORD makes
+    int16_t depth = 0;          // set when the record closes: 0 for the first field, parent + 1
     int32_t occurs = 1;         // 1 to CD_MAX_OCCURS
     std::string name;           // upper case
-    int32_t redefines = 0;      // index of the redefined field; 0: none
+    // Index of the field that the REDEFINES clause names, in the field list
+    // of the definition as read and closed; 0: none. The naming pass moves
+    // and copies fields and leaves it as it was: columns find what they
+    // redefine by position instead.
+    int32_t redefines_before_naming = 0;
     int32_t text = -1;          // its entry's text in cobol_def::texts; -1: none
 };
 
+// Bytes one occurrence of a field takes in the record: a DISPLAY-2 item
+// carries its 2-byte length prefix there, so its occurrences lie ext_len
+// apart; a group or any other item takes int_len.
+inline int64_t CD_stored_size(const column_entry& field) {
+    return field.elementary && field.data_type == CD_TYPE_VARCHAR ? field.ext_len : field.int_len;
+}
+
+// Which field redefines which, by position: the rule for a closed field list
+// and for the column list the naming pass makes of it, which no longer
+// indexes REDEFINES targets. A field redefines the first field after the
+// record's own with its depth and offset, unless it directly follows a group
+// of its own depth (an array header, whose first element shares both).
+//
+// Fed one field at a time in list order, so that a pass that drops fields
+// can apply the rule to the ones it keeps.
+class cd_redefinition_finder {
+public:
+    explicit cd_redefinition_finder(size_t fields = 0) { first_at_.reserve(fields); }
+    // The index of the field that `field`, at `index` right after
+    // `previous` (null at index 0), redefines; 0 for none.
+    int32_t add(const column_entry* previous, const column_entry& field, int32_t index);
+
+private:
+    std::unordered_map<uint64_t, int32_t> first_at_;  // (depth, offset) -> first index from 1
+};
+
+// The rule for every field at once, in one pass: 0 for a field that
+// redefines nothing.
+std::vector<int32_t> CD_redefinitions(const std::vector<column_entry>& fields);
+
 // An entry as the copybook wrote it: what the record layout listings show
-// (the fields themselves hold depths and derived names once named).
+// (the fields themselves hold derived names once named).
 struct cd_entry_text {
     int16_t level = 0;          // the level number; 0 for the record RECORD makes
     std::string name;           // the data name, upper case
@@ -104,50 +141,3 @@ std::vector<cobol_def>& CD_definitions();
 // the `copylib` folders, then in those of the environment variable COBCPY.
 // Records closed before an error stay in the area.
 int CD_read_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib = {});
-
-// Opens the definitions file of a COBOLDEFSFILE command for CD_read_defs.
-int CD_open_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib = {});
-
-// Formats an error report into `error`, closes the definitions file if one
-// is open, and returns 0. While a statement is being read, the report is
-// "Error processing COBOL definition - <message> (line <n>):\n<statement>"
-// ("line <n> of <member>, copied at line <m> of <file>" inside a member).
-int CD_error(std::string& error, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-
-// Parses one data description entry (level number, name, clauses; a final
-// separator period is allowed) into `entry`. `current` is the record being
-// filled, consulted only for REDEFINES. `is_field` is 0 for entries that
-// describe no storage (level numbers 51 to 88).
-int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
-                   column_entry& entry, int& is_field, cd_entry_text* text = nullptr);
-
-enum class cd_sign_word { none, separate, embedded };
-
-// Derives data type, lengths and scale of an elementary entry from its
-// picture (null when it has none) and usage.
-int CD_set_data_type(std::string& error, column_entry& entry, const std::string* picture,
-                     bool comp_given, int comp_number, int native_size, cd_sign_word sign,
-                     bool display2);
-
-// Appends a parsed entry to the record being filled, checking its level
-// number against the group structure.
-int CD_add_field(std::string& error, cobol_def& def, column_entry entry);
-
-// Finishes a filled record: depths, group check, offsets and group
-// lengths, def_name, field_count. The reader then adds it to the area.
-int CD_close_record(std::string& error, cobol_def& def);
-
-// Index of the first group that no deeper field follows directly (a group
-// without elementary items), or -1. Works on level numbers and on depths.
-int CD_find_empty_group(const cobol_def& def);
-
-// Steps of CD_close_record.
-void CD_set_depths(cobol_def& def);
-int CD_set_offsets(std::string& error, cobol_def& def);
-
-// Position of the period that ends the entry in `text`: a period outside
-// quoted literals followed by a space, a tab or the end of the text. `quote`
-// carries the open literal's quote character (0 outside) in and out, so a
-// text can be scanned piece by piece. Returns npos when there is none.
-size_t CD_find_separator_period(std::string_view text, char& quote);

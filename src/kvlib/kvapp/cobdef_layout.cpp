@@ -7,21 +7,20 @@
 // field's parent is the nearest earlier field of a lower level number, and
 // depths follow from a simple ancestor stack.
 //
-// Invariants of a closed definition: depths replace level numbers (0 for the
-// first field, parent + 1 for every other); every group is followed by a
+// Invariants of a closed definition: every field has its depth (0 for the
+// first field, parent + 1 for every other) beside its level number; every group is followed by a
 // deeper field; every offset and length is within CD_MAX_BYTES, so the
 // 32-bit fields hold them and any occurrence of any array starts within the
 // record. Layout never unrolls an OCCURS, so nested arrays cost nothing.
+//
+// Also the positional redefinition rule, which reads only depths, offsets
+// and group flags, so it holds for closed and for named lists alike.
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 #include <algorithm>
 
 namespace {
-
-int64_t storage_size(const column_entry& field) {
-    // A DISPLAY-2 item carries its 2-byte length prefix in the record.
-    return field.data_type == CD_TYPE_VARCHAR ? field.ext_len : field.int_len;
-}
 
 struct layout_pass {
     std::vector<column_entry>& f;
@@ -42,18 +41,19 @@ struct layout_pass {
             next = g + 1;
             return 1;
         }
-        const int16_t depth = f[g].level;
+        const int16_t depth = f[g].depth;
         int64_t s = 0;
         size_t j = g + 1;
-        while (j < f.size() && f[j].level > depth) {
+        while (j < f.size() && f[j].depth > depth) {
             const size_t child = j;
             column_entry& c = f[child];
             int64_t start = base + s;
-            const bool redefining = c.redefines != 0;
+            const int32_t redefined = c.redefines_before_naming;
+            const bool redefining = redefined != 0;
             if (redefining) {
-                if (c.redefines < 0 || static_cast<size_t>(c.redefines) >= child)
+                if (redefined < 0 || static_cast<size_t>(redefined) >= child)
                     return CD_error(error, "Invalid REDEFINES field");
-                start = f[static_cast<size_t>(c.redefines)].fetch_offset;
+                start = f[static_cast<size_t>(redefined)].fetch_offset;
             }
             if (c.elementary) {
                 if (start > CD_MAX_BYTES) return too_large();
@@ -64,7 +64,7 @@ struct layout_pass {
             }
             // Both factors are at most CD_MAX_BYTES and CD_MAX_OCCURS: their
             // product fits 64 bits.
-            const int64_t extent = static_cast<int64_t>(f[child].occurs) * storage_size(f[child]);
+            const int64_t extent = static_cast<int64_t>(f[child].occurs) * CD_stored_size(f[child]);
             if (redefining) {
                 // A redefinition longer than what it redefines still owns its
                 // bytes: the group grows so that later fields never overlap it.
@@ -83,6 +83,23 @@ struct layout_pass {
 
 }  // namespace
 
+int32_t cd_redefinition_finder::add(const column_entry* previous, const column_entry& field, int32_t index) {
+    if (index == 0) return 0;
+    const uint64_t place = (static_cast<uint64_t>(static_cast<uint32_t>(field.depth)) << 32) |
+                           static_cast<uint32_t>(field.fetch_offset);
+    const auto [first, fresh] = first_at_.try_emplace(place, index);
+    const bool header_before = previous && previous->depth == field.depth && !previous->elementary;
+    return fresh || header_before ? 0 : first->second;
+}
+
+std::vector<int32_t> CD_redefinitions(const std::vector<column_entry>& fields) {
+    std::vector<int32_t> redefined(fields.size(), 0);
+    cd_redefinition_finder finder(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i)
+        redefined[i] = finder.add(i ? &fields[i - 1] : nullptr, fields[i], static_cast<int32_t>(i));
+    return redefined;
+}
+
 int CD_add_field(std::string& error, cobol_def& def, column_entry entry) {
     if (!def.fields) def.fields = std::make_shared<std::vector<column_entry>>();
     std::vector<column_entry>& f = *def.fields;
@@ -90,12 +107,12 @@ int CD_add_field(std::string& error, cobol_def& def, column_entry entry) {
         const column_entry& prev = f.back();
         // Elementary items have no subordinates, whatever the new entry is:
         // a group under an elementary item would get no meaningful layout.
-        if (entry.level > prev.level && prev.elementary)
+        if (entry.level_number > prev.level_number && prev.elementary)
             return CD_error(error, "Field is not part of group (%s)", entry.name.c_str());
         // A level number between those of two open groups (05 A, 10 B, then
         // 03 C) makes the entry a sibling of the deeper group's children, as
         // compilers take it; depths follow from the open groups alone.
-        if (entry.level <= f.front().level)
+        if (entry.level_number <= f.front().level_number)
             return CD_error(error, "Invalid level for field (%s)", entry.name.c_str());
         if (f.size() >= static_cast<size_t>(INT32_MAX))
             return CD_error(error, "Record %s has too many fields", f.front().name.c_str());
@@ -110,12 +127,12 @@ void CD_set_depths(cobol_def& def) {
     std::vector<column_entry>& f = *def.fields;
     // Level numbers of the chain of open groups, the first field at the
     // bottom; the depth of a field is the number of its ancestors.
-    std::vector<int16_t> open{f[0].level};
-    f[0].level = 0;
+    std::vector<int16_t> open{f[0].level_number};
+    f[0].depth = 0;
     for (size_t i = 1; i < f.size(); ++i) {
-        const int16_t level = f[i].level;
+        const int16_t level = f[i].level_number;
         while (open.size() > 1 && open.back() >= level) open.pop_back();
-        f[i].level = static_cast<int16_t>(open.size());
+        f[i].depth = static_cast<int16_t>(open.size());
         open.push_back(level);
     }
 }
@@ -135,7 +152,7 @@ int CD_find_empty_group(const cobol_def& def) {
     const std::vector<column_entry>& f = *def.fields;
     for (size_t i = 0; i < f.size(); ++i) {
         if (f[i].elementary) continue;
-        if (i + 1 >= f.size() || f[i + 1].level <= f[i].level) return static_cast<int>(i);
+        if (i + 1 >= f.size() || f[i + 1].level_number <= f[i].level_number) return static_cast<int>(i);
     }
     return -1;
 }

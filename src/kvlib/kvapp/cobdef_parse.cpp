@@ -19,6 +19,7 @@
 #include <iterator>
 
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 #include "kvstd/strutl.h"
 
 namespace {
@@ -156,7 +157,7 @@ using clause_handler = int (*)(entry_reader& r, std::string_view word);
 bool names_earlier_record(const column_entry& entry, std::string_view target) {
     const std::vector<cobol_def>& area = CD_definitions();
     for (auto it = area.rbegin(); it != area.rend(); ++it)
-        if (it->first_level == entry.level && it->def_name == target) return true;
+        if (it->first_level == entry.level_number && it->def_name == target) return true;
     return false;
 }
 
@@ -170,9 +171,9 @@ int find_redefined(const cobol_def& current, const column_entry& entry, std::str
     const std::vector<column_entry>& f = *current.fields;
     size_t k = f.size() - 1;
     bool named = false;
-    for (; k > 0 && (f[k].level > entry.level || f[k].redefines != 0); --k)
-        named = named || (f[k].level == entry.level && f[k].name == target);
-    if (f[k].level != entry.level) return -1;
+    for (; k > 0 && (f[k].level_number > entry.level_number || f[k].redefines_before_naming != 0); --k)
+        named = named || (f[k].level_number == entry.level_number && f[k].name == target);
+    if (f[k].level_number != entry.level_number) return -1;
     if (named || f[k].name == target) return static_cast<int>(k);
     return k == 0 && names_earlier_record(entry, target) ? 0 : -1;
 }
@@ -195,7 +196,7 @@ int redefines_clause(entry_reader& r, std::string_view) {
     if (!r.more()) return CD_error(r.error, "Missing REDEFINES field name");
     const int index = find_redefined(r.current, r.entry, r.take());
     if (index < 0) return CD_error(r.error, "Invalid REDEFINES field");
-    r.entry.redefines = index;
+    r.entry.redefines_before_naming = index;
     return 1;
 }
 
@@ -514,7 +515,7 @@ int CD_parse_field(std::string& error, std::string_view statement, const cobol_d
         is_field = 0;
         return 1;
     }
-    entry.level = static_cast<int16_t>(level);
+    entry.level_number = static_cast<int16_t>(level);
 
     entry_reader r{words, 1, entry, current, error, {}};
     if (!read_name(r)) return 0;
@@ -525,7 +526,7 @@ int CD_parse_field(std::string& error, std::string_view statement, const cobol_d
         if (is_usage_word(handler, w)) r.v.usage.assign(w);
     }
     if (written) {
-        written->level = entry.level;
+        written->level = entry.level_number;
         written->name = entry.name;
         written->picture = r.v.picture_text;
         written->usage = r.v.usage;

@@ -8,7 +8,6 @@
 // of one data description entry, joined from its lines with single spaces;
 // it ends at a separator period, which may be followed on the same line by
 // further entries.
-#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include <string_view>
 
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 #include "kvapp/cobsrc.h"
 #include "kvstd/strutl.h"
 
@@ -129,10 +129,10 @@ int take_entry(std::string& error, cobol_def& current) {
     if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field, &text)) return 0;
     if (!is_field) return 1;
     const bool empty = !current.fields || current.fields->empty();
-    if (!empty && entry.level <= current.fields->front().level && !close_record(error, current)) return 0;
+    if (!empty && entry.level_number <= current.fields->front().level_number && !close_record(error, current)) return 0;
     if (!current.fields) current.fields = std::make_shared<std::vector<column_entry>>();
     if (!current.texts) current.texts = std::make_shared<std::vector<cd_entry_text>>();
-    if (current.fields->empty()) current.first_level = entry.level;
+    if (current.fields->empty()) current.first_level = entry.level_number;
     entry.text = static_cast<int32_t>(current.texts->size());
     current.texts->push_back(std::move(text));
     if (!entry.elementary) s.groups.emplace_back(current.fields->size(), s.statement_pos);
@@ -201,7 +201,7 @@ cobol_def record_of_file() {
     def.fields = std::make_shared<std::vector<column_entry>>();
     column_entry group;
     group.name = state().record_name.substr(0, CD_MAX_NAME);
-    group.level = 0;
+    group.level_number = 0;
     group.text = 0;
     def.texts = std::make_shared<std::vector<cd_entry_text>>();
     def.texts->push_back(cd_entry_text{0, group.name, {}, {}});
@@ -231,15 +231,11 @@ std::vector<cobol_def>& CD_definitions() {
 }
 
 int CD_error(std::string& error, const char* format, ...) {
+    std::string message;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, args);
+    kvVAppendf(message, format, args);
     va_end(args);
-    std::string message(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
-    if (needed > 0) std::vsnprintf(message.data(), message.size() + 1, format, again);
-    va_end(again);
 
     reader_state& s = state();
     if (s.error_origin >= 0 && s.statement_pos.line != 0) s.error_origin = s.statement_pos.origin;
@@ -282,7 +278,7 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
         if (!record_named && kvEqualsNoCase(word, "RECORD")) {
             record_named = true;
             s.record_name = next_word(command, pos, " ,");
-            for (char& c : s.record_name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            s.record_name = kvUpshifted(std::move(s.record_name));
         } else if (!s.format_named && format_word(word, format)) {
             s.format_named = true;
         } else {

@@ -1,13 +1,14 @@
-// colnaming: the column-naming option record and the naming pass.
+// colnaming: the column-naming option record and the naming pass. The
+// pass's steps and its console seam are in colnaming_internal.h.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 struct cobol_def;
+struct column_entry;
 
 struct expand_options_t {
     int32_t style;                // 0 none, 1 brackets, 2 underscore, 3 dash, 4 two underscores
@@ -33,45 +34,11 @@ void create_expand_options();
 // are still checked.
 int parse_expand_options(std::string& error, const std::string& command);
 
-// The naming pass over one definition's fields.
+// The naming pass over one definition's fields, with the run's options.
+// After it (any style but 0) every entry has occurs 1 and owns its name;
+// `redefines_before_naming` is left as the field had it and no longer
+// indexes the list: use CD_redefinitions.
 void expand_columns(cobol_def* def);
-
-// ---- The naming pass (colnaming_expand.cpp) ----
-
-struct column_entry;
-//
-// After the pass (any style but 0) every entry has occurs 1, owns its name
-// and has `level` as its depth; `redefines` is left as the field had it and
-// no longer indexes the list: use find_redefined_column.
-
-// The pass with explicit options; does nothing when style is 0.
-void expand_columns(cobol_def* def, const expand_options_t& opts);
-
-// Index of the column that column `index` redefines, or 0.
-int32_t find_redefined_column(const cobol_def& def, int32_t index);
-// find_redefined_column for every column at once, in linear time.
-std::vector<int32_t> find_redefined_columns(const cobol_def& def);
-// The names of the enclosing columns from depth 1 down, each followed by a
-// period, then the column's own name.
-std::string qualified_name(const cobol_def& def, int32_t index);
-
-// Where the pass prints its lines and reads the long-name answers; null
-// restores standard output or standard input.
-void set_naming_console(FILE* in, FILE* out);
-// Reads one line, its line end included when there is one, of any length.
-// Returns false at end of input with nothing read.
-bool read_console_line(FILE* in, std::string& line);
-
-// Steps of the pass, in the order expand_columns runs them.
-int64_t count_expanded_columns(const cobol_def& def);
-void omit_redefines(cobol_def& def);
-void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts);
-void resolve_dups_by_group(cobol_def& def, const expand_options_t& opts);
-// The name column `index` gets instead of the too-long `new_name`; asks on
-// the naming console when fix_long_names is 1.
-std::string fix_long_name(const cobol_def& def, int32_t index, const std::string& new_name,
-                          const expand_options_t& opts);
-void dash_names(cobol_def& def);
 
 // Suffix renaming of repeated names, shared with the redundant-name check
 // of the DDL side. Repeats passes until one renames nothing: in a pass, an

@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
@@ -28,8 +27,10 @@
 
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/colnaming_internal.h"
 #include "kvapp/console_input.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/strutl.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ std::vector<int32_t> parents_of(const std::vector<column_entry>& cols) {
     std::vector<int32_t> parent(cols.size(), -1);
     std::vector<int32_t> last_at_depth;
     for (size_t i = 0; i < cols.size(); ++i) {
-        const int32_t depth = std::max<int32_t>(cols[i].level, 0);
+        const int32_t depth = std::max<int32_t>(cols[i].depth, 0);
         if (depth > 0 && static_cast<size_t>(depth) <= last_at_depth.size())
             parent[i] = last_at_depth[depth - 1];
         last_at_depth.resize(static_cast<size_t>(depth) + 1, -1);
@@ -88,7 +89,7 @@ std::vector<int32_t> parents_of(const std::vector<column_entry>& cols) {
 std::string qualified_by_parents(const std::vector<column_entry>& cols,
                                  const std::vector<int32_t>& parent, int32_t index) {
     std::vector<int32_t> chain;
-    for (int32_t p = parent[index]; p >= 0 && cols[p].level >= 1; p = parent[p]) chain.push_back(p);
+    for (int32_t p = parent[index]; p >= 0 && cols[p].depth >= 1; p = parent[p]) chain.push_back(p);
     std::string q;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) q += cols[*it].name + ".";
     return q + cols[index].name;
@@ -97,7 +98,7 @@ std::string qualified_by_parents(const std::vector<column_entry>& cols,
 // Ancestor k levels up, -1 when k exceeds the depth.
 int32_t ancestor(const std::vector<column_entry>& cols, const std::vector<int32_t>& parent,
                  int32_t index, int32_t k) {
-    if (k > cols[index].level) return -1;
+    if (k > cols[index].depth) return -1;
     int32_t a = index;
     for (int32_t step = 0; step < k && a >= 0; ++step) a = parent[a];
     return a;
@@ -132,13 +133,6 @@ std::string subscript(int32_t number, int32_t count, const expand_options_t& opt
 
 int32_t occurs_of(const column_entry& f) { return f.occurs > 1 ? f.occurs : 1; }
 
-// Bytes one occurrence takes in the record. A DISPLAY-2 item stores its
-// 2-byte length prefix, so its occurrences lie ext_len apart, as the layout
-// placed the fields after the array.
-int64_t stored_size(const column_entry& f) {
-    return f.elementary && f.data_type == CD_TYPE_VARCHAR ? f.ext_len : f.int_len;
-}
-
 struct unroller {
     const std::vector<column_entry>& old;
     const std::vector<int32_t>& subtree_end;  // first index after each field's subordinates
@@ -169,11 +163,11 @@ struct unroller {
     // parent's old and new offsets.
     void level(size_t first, int32_t depth, int64_t a, int64_t b) {
         if (state.size() <= static_cast<size_t>(depth)) state.resize(static_cast<size_t>(depth) + 1);
-        for (size_t i = first; i < old.size() && old[i].level >= depth; i = subtree_end[i]) {
-            if (old[i].level != depth) continue;
+        for (size_t i = first; i < old.size() && old[i].depth >= depth; i = subtree_end[i]) {
+            if (old[i].depth != depth) continue;
             const column_entry& f = old[i];
             const int32_t n = occurs_of(f);
-            const bool has_subordinates = i + 1 < old.size() && old[i + 1].level == depth + 1;
+            const bool has_subordinates = i + 1 < old.size() && old[i + 1].depth == depth + 1;
 
             column_entry plain = f;
             plain.fetch_offset = static_cast<int32_t>(f.fetch_offset - a + b);
@@ -181,7 +175,7 @@ struct unroller {
             if (n > 1) {
                 plain.elementary = 0;
                 plain.data_type = 0;
-                const int32_t span = static_cast<int32_t>(n * stored_size(f));
+                const int32_t span = static_cast<int32_t>(n * CD_stored_size(f));
                 plain.int_len = plain.bin_len = plain.tbl_len = span;
             }
             state[depth] = {n, 1};
@@ -194,7 +188,7 @@ struct unroller {
                 if (n > 1) {
                     column_entry element = f;
                     element.occurs = 1;
-                    produced_offset = plain_offset + occ * stored_size(f);
+                    produced_offset = plain_offset + occ * CD_stored_size(f);
                     element.fetch_offset = static_cast<int32_t>(produced_offset);
                     state[depth].current = occ + 1;
                     name_entry(element, f, depth, true);
@@ -210,7 +204,7 @@ std::vector<int32_t> subtree_ends(const std::vector<column_entry>& cols) {
     std::vector<int32_t> end(cols.size(), static_cast<int32_t>(cols.size()));
     std::vector<int32_t> open;  // fields whose subordinates may continue
     for (size_t i = 0; i < cols.size(); ++i) {
-        while (!open.empty() && cols[open.back()].level >= cols[i].level) {
+        while (!open.empty() && cols[open.back()].depth >= cols[i].depth) {
             end[open.back()] = static_cast<int32_t>(i);
             open.pop_back();
         }
@@ -285,7 +279,7 @@ private:
             by_level_[k] = std::make_unique<std::unordered_map<std::string, int32_t>>();
             by_level_[k]->reserve(cols_.size() * 2);
             for (int32_t c = 0; c < static_cast<int32_t>(cols_.size()); ++c)
-                if (eligible(cols_[c]) && cols_[c].level >= k) ++(*by_level_[k])[candidate(c, k)];
+                if (eligible(cols_[c]) && cols_[c].depth >= k) ++(*by_level_[k])[candidate(c, k)];
         }
         return *by_level_[k];
     }
@@ -293,7 +287,7 @@ private:
     // The first level whose prefix sets column i apart from every other
     // eligible column; 0 when none does.
     int32_t unique_level(int32_t i) {
-        for (int32_t k = 1; k <= cols_[i].level; ++k) {
+        for (int32_t k = 1; k <= cols_[i].depth; ++k) {
             const auto& counts = candidates(k);
             auto it = counts.find(candidate(i, k));
             if (it == counts.end() || it->second <= 1) return k;
@@ -307,7 +301,7 @@ private:
         named->second.erase(c);
         if (named->second.empty()) by_name_.erase(named);
         for (size_t k = 1; k < by_level_.size(); ++k) {
-            if (!by_level_[k] || cols_[c].level < static_cast<int32_t>(k)) continue;
+            if (!by_level_[k] || cols_[c].depth < static_cast<int32_t>(k)) continue;
             auto it = by_level_[k]->find(candidate(c, static_cast<int32_t>(k)));
             if (--it->second == 0) by_level_[k]->erase(it);
         }
@@ -317,7 +311,7 @@ private:
         if (!eligible(cols_[c])) return;
         by_name_[cols_[c].name].insert(c);
         for (size_t k = 1; k < by_level_.size(); ++k)
-            if (by_level_[k] && cols_[c].level >= static_cast<int32_t>(k))
+            if (by_level_[k] && cols_[c].depth >= static_cast<int32_t>(k))
                 ++(*by_level_[k])[candidate(c, static_cast<int32_t>(k))];
     }
 
@@ -357,7 +351,7 @@ std::string ask_for_name(const std::string& qualified, std::string name,
                 say("Keeping created name.\n");
                 return name;
             }
-            for (char& ch : line) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            line = kvUpshifted(std::move(line));
             const bool has_end = !line.empty() && line.back() == '\n';
             if (has_end) line.pop_back();
             // Answers typed on a Windows console or saved with CR LF end
@@ -417,7 +411,7 @@ int64_t count_expanded_columns(const cobol_def& def) {
     std::vector<int64_t> enclosing{1};
     int64_t total = 0;
     for (const column_entry& f : cols) {
-        const size_t depth = static_cast<size_t>(std::max<int32_t>(f.level, 0));
+        const size_t depth = static_cast<size_t>(std::max<int32_t>(f.depth, 0));
         if (enclosing.size() < depth + 1) enclosing.resize(depth + 1, enclosing.back());
         const int64_t times = enclosing[depth];
         const int64_t n = occurs_of(f);
@@ -443,7 +437,7 @@ void expand_columns(cobol_def* def, const expand_options_t& opts) {
     columns.reserve(static_cast<size_t>(count));
     const std::vector<int32_t> ends = subtree_ends(old);
     unroller u{old, ends, opts, columns, {}};
-    u.level(0, old[0].level, 0, 0);
+    u.level(0, old[0].depth, 0, 0);
     old = std::move(columns);
     def->field_count = static_cast<int32_t>(old.size());
 
@@ -461,47 +455,15 @@ void expand_columns(cobol_def* def) {
     expand_columns(def, *expand_options);
 }
 
-int32_t find_redefined_column(const cobol_def& def, int32_t index) {
-    if (!def.fields || index < 0 || index >= static_cast<int32_t>(def.fields->size())) return 0;
-    const std::vector<column_entry>& cols = *def.fields;
-    const column_entry& c = cols[index];
-    if (index > 0 && cols[index - 1].level == c.level && !cols[index - 1].elementary) return 0;
-    for (int32_t j = 1; j < index; ++j)
-        if (cols[j].level == c.level && cols[j].fetch_offset == c.fetch_offset) return j;
-    return 0;
-}
-
-namespace {
-
-uint64_t place_key(const column_entry& c) {
-    return (static_cast<uint64_t>(static_cast<uint32_t>(c.level)) << 32) |
-           static_cast<uint32_t>(c.fetch_offset);
-}
-
-}  // namespace
-
-std::vector<int32_t> find_redefined_columns(const cobol_def& def) {
-    if (!def.fields) return {};
-    const std::vector<column_entry>& cols = *def.fields;
-    std::vector<int32_t> result(cols.size(), 0);
-    std::unordered_map<uint64_t, int32_t> first_at;  // (depth, offset) -> first index from 1
-    for (int32_t i = 1; i < static_cast<int32_t>(cols.size()); ++i) {
-        const bool after_group = cols[i - 1].level == cols[i].level && !cols[i - 1].elementary;
-        auto [it, fresh] = first_at.try_emplace(place_key(cols[i]), i);
-        if (!after_group && !fresh) result[i] = it->second;
-    }
-    return result;
-}
-
 std::string qualified_name(const cobol_def& def, int32_t index) {
     if (!def.fields || index < 0 || index >= static_cast<int32_t>(def.fields->size())) return "";
     const std::vector<column_entry>& cols = *def.fields;
     std::string q = cols[index].name;
-    int32_t depth = cols[index].level;
+    int32_t depth = cols[index].depth;
     for (int32_t j = index - 1; j >= 0 && depth > 1; --j) {
-        if (cols[j].level != depth - 1) continue;
+        if (cols[j].depth != depth - 1) continue;
         q = cols[j].name + "." + q;
-        depth = cols[j].level;
+        depth = cols[j].depth;
     }
     return q;
 }
@@ -511,27 +473,25 @@ void omit_redefines(cobol_def& def) {
     std::vector<column_entry>& cols = *def.fields;
     std::vector<column_entry> kept;
     kept.reserve(cols.size());
-    std::unordered_map<uint64_t, int32_t> first_at;  // among kept columns from index 1
-    std::vector<int32_t> path;                       // kept index of the latest column per depth
+    // The rule applies to the columns kept: a dropped column redefines
+    // nothing that follows it.
+    cd_redefinition_finder redefinitions(cols.size());
+    std::vector<int32_t> path;  // kept index of the latest column per depth
     size_t i = 0;
     while (i < cols.size()) {
         column_entry& c = cols[i];
-        const int32_t depth = std::max<int32_t>(c.level, 0);
+        const int32_t depth = std::max<int32_t>(c.depth, 0);
         const int32_t index = static_cast<int32_t>(kept.size());
-        bool redefines = false;
-        if (index > 0 && !(kept.back().level == c.level && !kept.back().elementary))
-            redefines = first_at.count(place_key(c)) != 0;
-        if (redefines) {
+        if (redefinitions.add(kept.empty() ? nullptr : &kept.back(), c, index) != 0) {
             std::string q;
             for (int32_t d = 1; d < depth && static_cast<size_t>(d) < path.size(); ++d)
                 q += kept[path[d]].name + ".";
             say("Eliminating redefines field %s\n", (q + c.name).c_str());
             size_t next = i + 1;
-            while (next < cols.size() && cols[next].level > c.level) ++next;
+            while (next < cols.size() && cols[next].depth > c.depth) ++next;
             i = next;
             continue;
         }
-        if (index >= 1) first_at.try_emplace(place_key(c), index);
         path.resize(static_cast<size_t>(depth) + 1, -1);
         path[depth] = index;
         kept.push_back(std::move(c));

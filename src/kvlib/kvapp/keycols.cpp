@@ -3,19 +3,18 @@
 // FILE command made from that definition; nothing here clears a mark.
 #include "kvapp/keycols.h"
 
-#include <cctype>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "kvlog/kvraise.h"
+#include "kvstd/strutl.h"
 
 static const kvModuleId kModule{"kvapp.cobdef", "$Id: keycols.cpp 1.0 tabcopy $"};
 
 void CD_parse_keycols(const char* list, def_entry* entry) {
-    std::string text = list ? list : "";
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string text = kvUpshifted(list ? list : "");
 
     std::vector<std::string> words;
     size_t at = 0;

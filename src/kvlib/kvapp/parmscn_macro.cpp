@@ -8,13 +8,13 @@
 // stops with message 288; an expansion never grows beyond
 // kCiMaxStatementText characters (message 290); every step of a pass moves
 // forward, whatever the faults in the text.
-#include <cctype>
 #include <cstring>
 
 #include "kvapp/parmscn_internal.h"
 
 #include <algorithm>
 #include "kvlog/kvraise.h"
+#include "kvstd/strutl.h"
 
 static const kvModuleId kModule{"kvapp.parmscn", "$Id: parmscn_macro.cpp 1.0 tabcopy $"};
 
@@ -22,12 +22,6 @@ namespace {
 
 bool is_macro_name_char(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-std::string upper(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
 }
 
 bool is_param_separator(char c) {
@@ -47,7 +41,7 @@ void open_definition(ci_state& st, const std::vector<std::string>& words) {
     st.defining.name = words.size() >= 2 ? words[1] : std::string();
     if (st.defining.name.empty() || st.defining.name[0] != st.macro_char[0])
         kvRaiseMessage(KV_SITE_FN(kModule, "ci_macro_def"), 281);
-    const auto defined = st.macro_name_count.find(upper(st.defining.name));
+    const auto defined = st.macro_name_count.find(kvUpshifted(st.defining.name));
     const int earlier = defined == st.macro_name_count.end() ? 0 : defined->second;
     for (int k = 0; k < earlier; ++k)
         kvRaiseMessage(KV_SITE_FN(kModule, "ci_macro_def"), 280, {st.defining.name});
@@ -57,7 +51,7 @@ void close_definition(ci_state& st) {
     ci_macro_complete(st, st.defining);
     st.macros.push_back(std::move(st.defining));
     st.defining = ci_macro{};
-    const std::string key = upper(st.macros.back().name);
+    const std::string key = kvUpshifted(st.macros.back().name);
     st.macro_lookup.emplace(key, st.macros.size() - 1);
     ++st.macro_name_count[key];
     st.in_macro_def = 0;
@@ -91,7 +85,7 @@ void store_params(ci_state& st, ci_macro& m, size_t from) {
         if (word[0] != st.macro_char[0])
             kvRaiseMessage(KV_SITE_FN(kModule, "ci_process_macro_params"), 285, {word, macro_char});
         if (index >= kCiParamWarnCount) kvRaiseMessage(KV_SITE_FN(kModule, "ci_process_macro_params"), 284);
-        const std::string key = upper(word);
+        const std::string key = kvUpshifted(word);
         int& earlier = listed[key];
         for (int k = 0; k < earlier; ++k)
             kvRaiseMessage(KV_SITE_FN(kModule, "ci_process_macro_params"), 283, {word});
@@ -110,7 +104,7 @@ size_t ci_macro_name_end(const std::string& text, size_t at) {
 }
 
 const ci_macro* ci_find_macro(const ci_state& st, const std::string& name) {
-    const auto it = st.macro_lookup.find(upper(name));
+    const auto it = st.macro_lookup.find(kvUpshifted(name));
     return it == st.macro_lookup.end() ? nullptr : &st.macros[it->second];
 }
 
@@ -264,7 +258,7 @@ bool ci_expand_macro_params(ci_state& st, std::string& out, const ci_macro& macr
         i = mark;
         const size_t name_end = ci_macro_name_end(body, i);
         const std::string word = body.substr(i, name_end - i);
-        const auto param = macro.param_lookup.find(upper(word));
+        const auto param = macro.param_lookup.find(kvUpshifted(word));
         if (param != macro.param_lookup.end()) {
             const size_t k = param->second;
             std::string value;
@@ -290,10 +284,76 @@ bool ci_expand_macro_params(ci_state& st, std::string& out, const ci_macro& macr
     return out.size() <= kCiMaxStatementText;
 }
 
-// An invocation that cannot be expanded (its list is not closed, there is
-// no "(" right after the name, or, under strict checking, the macro is not
-// defined) stays in the text as written; the pass goes on at its next
-// character, so invocations inside it are still expanded.
+namespace {
+
+// What one pass over the expansion did.
+struct pass_result {
+    bool expanded = false;            // at least one invocation was replaced
+    bool too_long = false;            // a replacement went beyond kCiMaxStatementText
+    const ci_macro* first = nullptr;  // the macro of the first replacement
+};
+
+// One pass: st.expansion into st.work with every invocation in it replaced
+// by its macro's body. An invocation that cannot be expanded (its list is
+// not closed, there is no "(" right after the name, or, under strict
+// checking, the macro is not defined) stays in the text as written; the
+// pass goes on at its next character, so invocations inside it are still
+// expanded.
+pass_result expand_pass(ci_state& st, short passes) {
+    const std::string& text = st.expansion;
+    const ci_paren_index ends(text);
+    const char mc = st.macro_char[0];
+    st.work.clear();
+    pass_result result;
+    for (size_t i = 0; i < text.size();) {
+        const size_t mark = text.find(mc, i);
+        if (mark == std::string::npos) {
+            st.work.append(text, i, std::string::npos);
+            break;
+        }
+        st.work.append(text, i, mark - i);
+        i = mark;
+        ci_invocation inv;
+        // The first pass reads the statement as written, whose faults
+        // the open-invocation check has reported; later passes read
+        // text that expansion made.
+        const bool report = passes > 0;
+        if (!ci_check_macro_invoke(st, text, i, inv, &ends, report)) {
+            st.work += text[i++];
+            continue;
+        }
+        // The text is passed in place: a copy of the rest for every
+        // unclosed invocation would make a pass quadratic.
+        if (inv.end == ci_npos && (report || inv.open != ci_npos))
+            kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 272, {text.c_str() + i});
+        if (inv.end == ci_npos || inv.open == ci_npos || !inv.macro) {
+            st.work += text[i++];
+            continue;
+        }
+        if (passes == 0)
+            ci_trace(st, 1, 1, "\n* Command Trace: Expanding MACRO %s\n*\n", inv.macro->name.c_str());
+        ci_values values;
+        ci_get_macro_values(st, text, inv, ends, values);
+        result.expanded = true;
+        st.expanded = 1;
+        if (!result.first) result.first = inv.macro;
+        if (!ci_expand_macro_params(st, st.work, *inv.macro, text, values)) {
+            result.too_long = true;
+            break;
+        }
+        i = inv.end;
+    }
+    return result;
+}
+
+// A statement whose expansion failed delivers no text.
+void abandon_expansion(ci_state& st) {
+    st.expansion.clear();
+    st.work.clear();
+}
+
+}  // namespace
+
 void ci_expand_macros(ci_state& st) {
     st.need_more_input = 0;
     if (st.open_invocations.update(st, st.statement)) {
@@ -302,65 +362,19 @@ void ci_expand_macros(ci_state& st) {
     }
     st.expansion = st.statement;
     short passes = 0;
-    const char mc = st.macro_char[0];
     for (;;) {
-        const std::string& text = st.expansion;
-        const ci_paren_index ends(text);
-        st.work.clear();
-        bool expanded = false;
-        bool too_long = false;
-        const ci_macro* first = nullptr;
-        for (size_t i = 0; i < text.size();) {
-            const size_t mark = text.find(mc, i);
-            if (mark == std::string::npos) {
-                st.work.append(text, i, std::string::npos);
-                break;
-            }
-            st.work.append(text, i, mark - i);
-            i = mark;
-            ci_invocation inv;
-            // The first pass reads the statement as written, whose faults
-            // the open-invocation check has reported; later passes read
-            // text that expansion made.
-            const bool report = passes > 0;
-            if (!ci_check_macro_invoke(st, text, i, inv, &ends, report)) {
-                st.work += text[i++];
-                continue;
-            }
-            // The text is passed in place: a copy of the rest for every
-            // unclosed invocation would make a pass quadratic.
-            if (inv.end == ci_npos && (report || inv.open != ci_npos))
-                kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 272, {text.c_str() + i});
-            if (inv.end == ci_npos || inv.open == ci_npos || !inv.macro) {
-                st.work += text[i++];
-                continue;
-            }
-            if (passes == 0)
-                ci_trace(st, 1, 1, "\n* Command Trace: Expanding MACRO %s\n*\n", inv.macro->name.c_str());
-            ci_values values;
-            ci_get_macro_values(st, text, inv, ends, values);
-            expanded = true;
-            st.expanded = 1;
-            if (!first) first = inv.macro;
-            if (!ci_expand_macro_params(st, st.work, *inv.macro, text, values)) {
-                too_long = true;
-                break;
-            }
-            i = inv.end;
-        }
-        if (too_long || st.work.size() > kCiMaxStatementText) {
+        const pass_result pass = expand_pass(st, passes);
+        if (pass.too_long || st.work.size() > kCiMaxStatementText) {
             kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 290,
                            {"characters in a statement", as_int32(kCiMaxStatementText)});
-            st.expansion.clear();
-            st.work.clear();
+            abandon_expansion(st);
             return;
         }
-        if (expanded) {
+        if (pass.expanded) {
             if (passes >= kCiMaxExpansionPasses) {
                 kvRaiseMessage(KV_SITE_FN(kModule, "ci_expand_macros"), 288,
-                               {first->name, static_cast<int32_t>(kCiMaxExpansionPasses)});
-                st.expansion.clear();
-                st.work.clear();
+                               {pass.first->name, static_cast<int32_t>(kCiMaxExpansionPasses)});
+                abandon_expansion(st);
                 return;
             }
             ++passes;
@@ -369,7 +383,7 @@ void ci_expand_macros(ci_state& st) {
         ci_trace(st, 2, 0, st.work.c_str());
         ci_trace(st, 2, 1, "*\n");
         st.expansion.swap(st.work);
-        if (!expanded) break;
+        if (!pass.expanded) break;
     }
     if (passes != 0) {
         ci_trace(st, 2, 1, "\n*\n* Expansion Result *\n\n");

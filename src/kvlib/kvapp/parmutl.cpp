@@ -92,9 +92,8 @@ std::string next_word(const std::string& text, size_t& from) {
 
 void take_verb(const std::string& line, call_state& st) {
     size_t at = 0;
-    st.verb = next_word(line, at);
+    st.verb = kvUpshifted(next_word(line, at));
     st.obey_path = next_word(line, at);
-    for (char& c : st.verb) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
 bool is_name_char(char c) {

@@ -1,5 +1,6 @@
 // strutl: in-place routines on zero-terminated single-byte text, shared by
-// the command readers, the template reader, the writer and event output.
+// the command readers, the template reader, the writer and event output;
+// printf into growable strings.
 //
 // Invariants: no routine writes past the text's terminator except
 // kvReplaceLeading, which never lets the text grow beyond its limit; case
@@ -8,6 +9,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "kvstd/memutl.h"
@@ -67,6 +69,11 @@ char* kvUpshiftNotQuoted(char* text) {
 
 void kvUpshiftNotQuoted(std::string& text) {
     if (!text.empty()) kvUpshiftNotQuoted(text.data());
+}
+
+std::string kvUpshifted(std::string text) {
+    for (char& c : text) c = upper(c);
+    return text;
 }
 
 int kvStrCmpNoCase(const char* a, const char* b) {
@@ -174,4 +181,32 @@ bool kvEqualsNoCase(std::string_view a, std::string_view b) {
     for (size_t i = 0; i < a.size(); ++i)
         if (kvAsciiUpper(a[i]) != kvAsciiUpper(b[i])) return false;
     return true;
+}
+
+// Most texts fit the stack buffer: they are formatted once, and only a
+// longer one a second time, straight into the string.
+void kvVAppendf(std::string& out, const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    char small[256];
+    const int n = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+    if (n < 0) return;
+    if (static_cast<size_t>(n) < sizeof small) {
+        out.append(small, static_cast<size_t>(n));
+        return;
+    }
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    va_copy(copy, args);
+    std::vsnprintf(&out[at], static_cast<size_t>(n) + 1, format, copy);
+    va_end(copy);
+    out.resize(at + static_cast<size_t>(n));
+}
+
+void kvAppendf(std::string& out, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    kvVAppendf(out, format, args);
+    va_end(args);
 }

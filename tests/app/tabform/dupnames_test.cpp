@@ -22,7 +22,7 @@ def_entry entry_of(const std::vector<std::string>& items) {
         const bool group = !item.empty() && item.back() == '/';
         c.name = group ? item.substr(0, item.size() - 1) : item;
         c.elementary = group ? 0 : 1;
-        c.level = e.fields->empty() ? 0 : 1;
+        c.depth = e.fields->empty() ? 0 : 1;
         e.fields->push_back(c);
     }
     e.field_count = static_cast<int32_t>(e.fields->size());
@@ -188,7 +188,7 @@ TEST(DupFieldsDifferential, MatchesThePlainRules) {
             column_entry c;
             c.name = pool[rng() % 10];
             c.elementary = rng() % 5 != 0;
-            c.level = 1;
+            c.depth = 1;
             e.fields->push_back(c);
         }
         const int32_t mode = static_cast<int32_t>(rng() % 3);

@@ -191,7 +191,7 @@ def_entry sample_entry() {
 
 TEST_F(ResolveTest, ColumnsWithComments) {
     def_entry e = sample_entry();
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     EXPECT_TRUE(recorder.empty());
     const std::string expected =
         "-- 01 REC\n"
@@ -221,13 +221,13 @@ TEST_F(ResolveTest, OmitRedefsAndOmitComments) {
     def_entry e = sample_entry();
     add_param("OMITREDEFS");
     add_param("OMITCOMMENTS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     const std::string columns = var_text("COLUMNS");
     EXPECT_EQ(columns.find("CODEN"), std::string::npos);
     EXPECT_EQ(columns.find("--"), std::string::npos);
     EXPECT_EQ(columns.substr(0, columns.find('\n') + 1), line(' ', "ID", "DEC18", "(4,0)", "NOT NULL"));
     add_param("INCLUDECOMMENTS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     EXPECT_NE(var_text("COLUMNS").find("-- 02 CODEN, redefine of CODE\n"), std::string::npos);
 }
 
@@ -246,7 +246,7 @@ TEST_F(ResolveTest, CopybookRead) {
     def_entry e = r.defs[0];
     e.table_name = "ORDERS";
     add_param("OMITREDEFS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     const std::string expected = "-- 01 ORDER-REC\n" + line(' ', "ORDER-NO", "DEC18", "(6,0)", "NULL") +
                                  "-- 02 LINES, occurs 2 times\n" + line(',', "ITEM", "CHAR", "(4)", "NULL") +
                                  "-- End of group LINES\n" + line(',', "WHEN-ORDERED", "DEC18", "(8,0)", "NULL") +
@@ -258,11 +258,11 @@ TEST_F(ResolveTest, CopybookRead) {
 TEST_F(ResolveTest, NothingToListGivesEmptyTexts) {
     def_entry e = make_entry("T", {{0, "R", -1, 0, 1}, {1, "FILLER", 0, 0, 1}});
     add_param("OMITCOMMENTS");
-    resolve_params(&e);
+    set_ddl_values(resolve_params(&e));
     EXPECT_EQ(var_text("COLUMNS"), "");
     EXPECT_EQ(var_text("KEYCOLUMNS"), "");
     def_entry none = make_entry("T", {});
-    resolve_params(&none);
+    set_ddl_values(resolve_params(&none));
     EXPECT_EQ(var_text("COLUMNS"), "");
 }
 
@@ -291,16 +291,16 @@ bool ref_included(const std::vector<column_entry>& f, size_t i) {
 }
 
 size_t ref_redefined(const std::vector<column_entry>& f, size_t i) {
-    if (i > 0 && f[i - 1].level == f[i].level && !f[i - 1].elementary) return 0;
+    if (i > 0 && f[i - 1].depth == f[i].depth && !f[i - 1].elementary) return 0;
     for (size_t j = 1; j < i; ++j)
-        if (f[j].level == f[i].level && f[j].fetch_offset == f[i].fetch_offset) return j;
+        if (f[j].depth == f[i].depth && f[j].fetch_offset == f[i].fetch_offset) return j;
     return 0;
 }
 
 void ref_end_groups(const std::vector<column_entry>& f, size_t i, std::string& out) {
-    int d = f[i - 1].level;
-    for (size_t j = i; j-- > 0 && d >= f[i].level;) {
-        if (f[j].level != d) continue;
+    int d = f[i - 1].depth;
+    for (size_t j = i; j-- > 0 && d >= f[i].depth;) {
+        if (f[j].depth != d) continue;
         if (!f[j].elementary) out += "-- End of group " + f[j].name + "\n";
         --d;
     }
@@ -312,7 +312,7 @@ std::string ref_columns(const std::vector<column_entry>& f) {
     char sep = ' ';
     for (size_t i = 0; i < f.size(); ++i) {
         const column_entry& c = f[i];
-        const bool closes = comments && i > 0 && c.level < f[i - 1].level;
+        const bool closes = comments && i > 0 && c.depth < f[i - 1].depth;
         const size_t r = ref_redefined(f, i);
         if (ref_included(f, i)) {
             if (closes) ref_end_groups(f, i, out);
@@ -332,7 +332,7 @@ std::string ref_columns(const std::vector<column_entry>& f) {
         } else if (comments && c.name != "FILLER") {
             if (closes) ref_end_groups(f, i, out);
             char head[64];
-            std::snprintf(head, sizeof head, "-- %02d ", c.level + 1);
+            std::snprintf(head, sizeof head, "-- %02d ", c.depth + 1);
             out += head + c.name;
             if (r) out += ", redefine of " + f[r].name;
             if (c.occurs > 1) out += ", occurs " + std::to_string(c.occurs) + " times";
@@ -358,9 +358,9 @@ def_entry random_entry(std::mt19937& rng) {
         const column_entry& prev = f.back();
         int depth;
         if (!prev.elementary)
-            depth = prev.level + (prev.level > 0 && pick(4) == 0 ? 0 : 1);
+            depth = prev.depth + (prev.depth > 0 && pick(4) == 0 ? 0 : 1);
         else
-            depth = 1 + pick(prev.level);
+            depth = 1 + pick(prev.depth);
         const bool group = k + 1 < count && pick(3) == 0 && depth < 6;
         column_entry c = make_item({static_cast<int16_t>(depth), kNames[pick(6)], group ? -1 : kTypes[pick(10)],
                                     0, 1 + pick(6)});
@@ -385,7 +385,7 @@ TEST_F(ResolveTest, MatchesThePlainRulesOnRandomDefinitions) {
         templ_options = templ_options_t{};
         templ_options.include_redefs = static_cast<int16_t>(rng() % 2);
         templ_options.include_comments = static_cast<int16_t>(rng() % 4 != 0);
-        resolve_params(&e);
+        set_ddl_values(resolve_params(&e));
         const std::vector<column_entry>& f = *e.fields;
         ASSERT_EQ(var_text("COLUMNS"), ref_columns(f)) << "definition " << n;
         std::string keys;

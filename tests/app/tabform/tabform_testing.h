@@ -65,7 +65,7 @@ struct item_spec {
 
 inline column_entry make_item(const item_spec& s) {
     column_entry c;
-    c.level = s.depth;
+    c.depth = s.depth;
     c.name = s.name;
     c.elementary = s.data_type >= 0;
     c.data_type = static_cast<int16_t>(s.data_type < 0 ? 0 : s.data_type);

@@ -36,10 +36,10 @@ std::string run(const std::string& command, int& status) {
 // field itself and for each enclosing group that has an OCCURS.
 std::string subscripts(const std::vector<column_entry>& f, size_t i) {
     int count = 0;
-    int depth = f[i].level + 1;
+    int depth = f[i].depth + 1;
     for (size_t k = i + 1; k-- > 0;) {
-        if (f[k].level < depth) {
-            depth = f[k].level;
+        if (f[k].depth < depth) {
+            depth = f[k].depth;
             if (f[k].occurs > 1) ++count;
         }
     }

@@ -3,8 +3,13 @@
 
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 namespace {
+
+// A field costs memory a million times over in large records: the level
+// number and the depth share what was padding, and nothing may grow it.
+static_assert(sizeof(column_entry) <= 56 + sizeof(std::string));
 
 struct built {
     int ok = 0;
@@ -44,7 +49,7 @@ void expect_layout(const built& b, std::initializer_list<expected_field> fields)
     for (const expected_field& x : fields) {
         const column_entry& f = (*b.def.fields)[i++];
         EXPECT_EQ(f.name, x.name);
-        EXPECT_EQ(f.level, x.depth) << x.name;
+        EXPECT_EQ(f.depth, x.depth) << x.name;
         EXPECT_EQ(f.fetch_offset, x.offset) << x.name;
         EXPECT_EQ(f.int_len, x.length) << x.name;
         if (!f.elementary) {
@@ -159,12 +164,12 @@ TEST(Layout, UnevenLevelNumbersMakeSiblings) {
     const int16_t depths[] = {0, 1, 1, 1};
     const int32_t offsets[] = {0, 0, 1, 3};
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ((*b.def.fields)[i].level, depths[i]) << i;
+        EXPECT_EQ((*b.def.fields)[i].depth, depths[i]) << i;
         EXPECT_EQ((*b.def.fields)[i].fetch_offset, offsets[i]) << i;
     }
     b = build({"01 R", "05 G", "10 A PIC X", "07 B PIC X", "05 H PIC X"});
     ASSERT_EQ(b.ok, 1) << b.error;
-    EXPECT_EQ((*b.def.fields)[3].level, 2);
+    EXPECT_EQ((*b.def.fields)[3].depth, 2);
     EXPECT_EQ((*b.def.fields)[1].int_len, 2);
     EXPECT_EQ((*b.def.fields)[4].fetch_offset, 2);
 }
@@ -174,7 +179,7 @@ TEST(Layout, AppendRefusesLevelsOutsideTheRecord) {
     std::string error;
     column_entry first;
     first.name = "A";
-    first.level = 5;
+    first.level_number = 5;
     first.elementary = 0;
     ASSERT_EQ(CD_add_field(error, def, first), 1);
     column_entry sibling = first;

@@ -3,6 +3,7 @@
 
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 namespace {
 
@@ -203,7 +204,7 @@ TEST(ParseField, NameRulesAndGroups) {
     parsed p = parse("05 WS-A(1) PIC X");
     ASSERT_EQ(p.ok, 1);
     EXPECT_EQ(p.entry.name, "WS-A");
-    EXPECT_EQ(p.entry.level, 5);
+    EXPECT_EQ(p.entry.level_number, 5);
     EXPECT_EQ(p.entry.occurs, 1);
 
 
@@ -220,7 +221,7 @@ TEST(ParseField, NameRulesAndGroups) {
     const std::string long_name(250, 'N');
     p = parse("0000000000000000000010 " + long_name + " PIC X");
     ASSERT_EQ(p.ok, 1);
-    EXPECT_EQ(p.entry.level, 10);
+    EXPECT_EQ(p.entry.level_number, 10);
     EXPECT_EQ(p.entry.name, long_name.substr(0, 199));
 }
 
@@ -294,12 +295,12 @@ TEST(ParseField, RedefinesFindsTheNearestFieldAtTheSameLevel) {
     // Deeper fields and other redefinitions are passed over.
     parsed p = parse("05 D REDEFINES A PIC X(2)", def);
     ASSERT_EQ(p.ok, 1) << p.error;
-    EXPECT_EQ(p.entry.redefines, 1);
+    EXPECT_EQ(p.entry.redefines_before_naming, 1);
 
     // A redefinition of a redefinition resolves to the field first redefined.
     p = parse("05 D REDEFINES C PIC X(2)", def);
     ASSERT_EQ(p.ok, 1) << p.error;
-    EXPECT_EQ(p.entry.redefines, 1);
+    EXPECT_EQ(p.entry.redefines_before_naming, 1);
 
     for (const char* bad : {"05 D REDEFINES C1 PIC X", "05 D REDEFINES A1 PIC X", "10 D REDEFINES A PIC X",
                             "05 D REDEFINES a-1 PIC X", "05 D REDEFINES R PIC X"}) {
@@ -316,7 +317,7 @@ TEST(ParseField, RedefinesFindsTheNearestFieldAtTheSameLevel) {
     // effect on the layout.
     p = parse("01 R2 REDEFINES R", def);
     ASSERT_EQ(p.ok, 1) << p.error;
-    EXPECT_EQ(p.entry.redefines, 0);
+    EXPECT_EQ(p.entry.redefines_before_naming, 0);
 
     // With no field in the record there is nothing to redefine.
     p = parse("01 R2 REDEFINES R");

@@ -7,6 +7,7 @@
 
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
+#include "kvapp/cobdef_internal.h"
 
 using namespace cobdef_testing;
 using namespace std::string_literals;
@@ -145,7 +146,7 @@ TEST(ReadDefs, RecordsStartAtAnyLevel) {
     ASSERT_EQ(r.defs.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(r.defs[i].field_count, 1);
-        EXPECT_EQ(field(r.defs[i], 0).level, 0);
+        EXPECT_EQ(field(r.defs[i], 0).depth, 0);
     }
     EXPECT_EQ(r.defs[0].def_name, "A");
     EXPECT_EQ(r.defs[1].def_name, "B");
@@ -158,7 +159,7 @@ TEST(ReadDefs, RedefiningRecordBecomesItsOwnDefinition) {
     ASSERT_EQ(r.ok, 1) << r.error;
     ASSERT_EQ(r.defs.size(), 2u);
     EXPECT_EQ(r.defs[1].def_name, "R2");
-    EXPECT_EQ(field(r.defs[1], 0).redefines, 0);
+    EXPECT_EQ(field(r.defs[1], 0).redefines_before_naming, 0);
     EXPECT_EQ(field(r.defs[1], 1).fetch_offset, 0);
 }
 
@@ -176,10 +177,10 @@ TEST(ReadDefs, DefinitionsAccumulateAcrossFilesAndSurviveLaterFailures) {
     cobol_def def;
     column_entry e;
     e.name = "X";
-    e.level = 5;
+    e.level_number = 5;
     e.elementary = 1;
     ASSERT_EQ(CD_add_field(error, def, e), 1);
-    e.level = 10;
+    e.level_number = 10;
     EXPECT_EQ(CD_add_field(error, def, e), 0);
     EXPECT_EQ(error, "Field is not part of group (X)");
 }
@@ -279,7 +280,7 @@ TEST(ReadDefs, RecordMakesTheFileOneDefinition) {
     EXPECT_EQ(r.defs[0].def_name, "WHOLE-REC");
     EXPECT_EQ(r.defs[0].first_level, 0);
     EXPECT_EQ(names(r.defs[0]), (std::vector<std::string>{"WHOLE-REC", "A", "B", "C", "C1", "N"}));
-    EXPECT_EQ(field(r.defs[0], 2).redefines, 1);
+    EXPECT_EQ(field(r.defs[0], 2).redefines_before_naming, 1);
     EXPECT_EQ(field(r.defs[0], 4).fetch_offset, 1);
     EXPECT_EQ(field(r.defs[0], 5).fetch_offset, 4);
     EXPECT_EQ(field(r.defs[0], 0).int_len, 6);
@@ -313,7 +314,7 @@ TEST(ReadDefs, LaterRecordsMayRedefineAnyEarlierOne) {
                                     "01 C REDEFINES A PIC 9(3).\n");
     ASSERT_EQ(r.ok, 1) << r.error;
     ASSERT_EQ(r.defs.size(), 3u);
-    EXPECT_EQ(field(r.defs[2], 0).redefines, 0);
+    EXPECT_EQ(field(r.defs[2], 0).redefines_before_naming, 0);
     EXPECT_EQ(read_text("01 A PIC X.\n01 C REDEFINES NONE PIC X.\n").error,
               "Error processing COBOL definition - Invalid REDEFINES field (line 2):\n01 C REDEFINES NONE PIC X.");
 }

@@ -10,6 +10,7 @@
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/colnaming_internal.h"
 
 using namespace cobdef_testing;
 
@@ -104,7 +105,7 @@ TEST(ExpandColumns, WorkedExampleGivesTwelveColumns) {
         const column_entry& c = (*def.fields)[i];
         SCOPED_TRACE(expected[i].name);
         EXPECT_EQ(c.name, expected[i].name);
-        EXPECT_EQ(c.level, expected[i].depth);
+        EXPECT_EQ(c.depth, expected[i].depth);
         EXPECT_EQ(c.elementary, expected[i].elementary);
         EXPECT_EQ(c.data_type, expected[i].type);
         EXPECT_EQ(c.fetch_offset, expected[i].offset);
@@ -297,7 +298,7 @@ TEST(ExpandColumns, TooManyColumnsLeaveTheDefinitionUnexpanded) {
     for (int depth = 0; depth < 4; ++depth) {
         column_entry e;
         e.name = "F" + std::to_string(depth);
-        e.level = static_cast<int16_t>(depth);
+        e.depth = static_cast<int16_t>(depth);
         e.occurs = depth == 0 ? 1 : 3999;
         e.elementary = depth == 3;
         e.int_len = 1;
@@ -334,7 +335,7 @@ TEST(Redefinitions, ArrayElementsAreNotRedefinitionsOfTheirHeader) {
     expand_columns(&def, opts);
     EXPECT_EQ(def.fields->size(), 12u);
     EXPECT_EQ(console.printed(), "");
-    for (int32_t i = 0; i < 12; ++i) EXPECT_EQ(find_redefined_column(def, i), 0) << i;
+    EXPECT_EQ(CD_redefinitions(*def.fields), std::vector<int32_t>(12, 0));
 }
 
 TEST(Redefinitions, FindRedefinedColumnAndQualifiedName) {
@@ -345,11 +346,9 @@ TEST(Redefinitions, FindRedefinedColumnAndQualifiedName) {
     expand_columns(&def, defaults());
     // R X A B C C1 D
     const std::vector<int32_t> want = {0, 0, 0, 2, 2, 0, 0};
-    EXPECT_EQ(find_redefined_columns(def), want);
-    for (int32_t i = 0; i < 7; ++i) EXPECT_EQ(find_redefined_column(def, i), want[i]) << i;
+    EXPECT_EQ(CD_redefinitions(*def.fields), want);
     EXPECT_EQ(qualified_name(def, 5), "C.C1");
     EXPECT_EQ(qualified_name(def, 0), "R");
-    EXPECT_EQ(find_redefined_column(def, 99), 0);
     EXPECT_EQ(qualified_name(def, -1), "");
 }
 
@@ -565,20 +564,20 @@ namespace plain {
 
 int32_t find_ancestor(const std::vector<column_entry>& c, int32_t i, int32_t k) {
     for (int32_t j = i - 1; j >= 0; --j)
-        if (c[j].level == c[i].level - k) return j;
+        if (c[j].depth == c[i].depth - k) return j;
     return -1;
 }
 
 std::string qualified(const std::vector<column_entry>& c, int32_t i) {
     std::string q = c[i].name;
-    for (int32_t k = 1; k < c[i].level; ++k) q = c[find_ancestor(c, i, k)].name + "." + q;
+    for (int32_t k = 1; k < c[i].depth; ++k) q = c[find_ancestor(c, i, k)].name + "." + q;
     return q;
 }
 
 int32_t redefined(const std::vector<column_entry>& c, int32_t i) {
-    if (i > 0 && c[i - 1].level == c[i].level && !c[i - 1].elementary) return 0;
+    if (i > 0 && c[i - 1].depth == c[i].depth && !c[i - 1].elementary) return 0;
     for (int32_t j = 1; j < i; ++j)
-        if (c[j].level == c[i].level && c[j].fetch_offset == c[i].fetch_offset) return j;
+        if (c[j].depth == c[i].depth && c[j].fetch_offset == c[i].fetch_offset) return j;
     return 0;
 }
 
@@ -608,8 +607,8 @@ struct pass {
     void level(size_t first, int32_t L, int64_t a, int64_t b) {
         for (size_t i = first; i < old.size(); ++i) {
             const column_entry& f = old[i];
-            if (f.level < L) break;
-            if (f.level > L) continue;
+            if (f.depth < L) break;
+            if (f.depth > L) continue;
             const int64_t size = f.data_type == 64 && f.elementary ? f.ext_len : f.int_len;
             column_entry e = f;
             e.fetch_offset = static_cast<int32_t>(f.fetch_offset - a + b);
@@ -635,7 +634,7 @@ struct pass {
                     el.name = name(f, L, true);
                     cols.push_back(el);
                 }
-                if (i + 1 < old.size() && old[i + 1].level == L + 1) level(i + 1, L + 1, f.fetch_offset, at);
+                if (i + 1 < old.size() && old[i + 1].depth == L + 1) level(i + 1, L + 1, f.fetch_offset, at);
             }
         }
     }
@@ -651,7 +650,7 @@ struct pass {
             }
             say("Eliminating redefines field " + qualified(cols, static_cast<int32_t>(i)) + "\n");
             size_t end = i + 1;
-            while (end < cols.size() && cols[end].level > cols[i].level) ++end;
+            while (end < cols.size() && cols[end].depth > cols[i].depth) ++end;
             cols.erase(cols.begin() + static_cast<std::ptrdiff_t>(i), cols.begin() + static_cast<std::ptrdiff_t>(end));
         }
     }
@@ -696,23 +695,23 @@ struct pass {
             if (dups.empty()) continue;
             int32_t k = 1;
             for (;; ++k) {
-                if (k > cols[i].level) break;
+                if (k > cols[i].depth) break;
                 const std::string mine = cols[find_ancestor(cols, i, k)].name + sep + cols[i].name;
                 bool clash = false;
                 for (int32_t j = 0; j < static_cast<int32_t>(cols.size()) && !clash; ++j) {
                     if (j == i || !eligible(cols[j])) continue;
                     const int32_t a = find_ancestor(cols, j, k);
-                    if (a >= 0 && k <= cols[j].level && cols[a].name + sep + cols[j].name == mine) clash = true;
+                    if (a >= 0 && k <= cols[j].depth && cols[a].name + sep + cols[j].name == mine) clash = true;
                 }
                 if (!clash) break;
             }
-            if (k > cols[i].level) {
+            if (k > cols[i].depth) {
                 say("Could not resolve duplicate field name " + cols[i].name + "\n");
                 continue;
             }
             dups.insert(dups.begin(), i);
             for (int32_t c : dups) {
-                if (k > cols[c].level) continue;
+                if (k > cols[c].depth) continue;
                 std::string to = cols[find_ancestor(cols, c, k)].name + sep + cols[c].name;
                 cobol_def view;
                 view.fields = std::shared_ptr<std::vector<column_entry>>(&cols, [](auto*) {});
@@ -798,7 +797,7 @@ std::string answers(std::mt19937& rng) {
 }
 
 std::string describe(const column_entry& c) {
-    return c.name + " d" + std::to_string(c.level) + " @" + std::to_string(c.fetch_offset) + " l" +
+    return c.name + " d" + std::to_string(c.depth) + " @" + std::to_string(c.fetch_offset) + " l" +
            std::to_string(c.int_len) + "/" + std::to_string(c.bin_len) + "/" + std::to_string(c.tbl_len) + "/" +
            std::to_string(c.ext_len) + " t" + std::to_string(c.data_type) + " e" + std::to_string(c.elementary) +
            " o" + std::to_string(c.occurs) + " s" + std::to_string(c.scale);
@@ -860,10 +859,9 @@ TEST(Differential, FastPassesMatchThePlainRules) {
         const int64_t expected = count_expanded_columns(counted);
         expand_columns(&counted, plain_opts);
         ASSERT_EQ(expected, static_cast<int64_t>(counted.fields->size()));
-        const std::vector<int32_t> all = find_redefined_columns(counted);
+        const std::vector<int32_t> all = CD_redefinitions(*counted.fields);
         for (int32_t i = 0; i < static_cast<int32_t>(all.size()); ++i) {
             ASSERT_EQ(all[i], plain::redefined(*counted.fields, i)) << i;
-            ASSERT_EQ(all[i], find_redefined_column(counted, i)) << i;
             ASSERT_EQ(qualified_name(counted, i), plain::qualified(*counted.fields, i)) << i;
         }
         ++compared;

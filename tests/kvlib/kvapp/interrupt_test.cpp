@@ -14,6 +14,7 @@
 
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/colnaming_internal.h"
 #include "kvapp/interrupt.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
@@ -66,7 +67,7 @@ TEST(ConsoleEvents, TheQuestionOwnsTheConsoleWhileTheDialogueWaits) {
     def.fields = std::make_shared<std::vector<column_entry>>(2);
     (*def.fields)[0].name = "R";
     (*def.fields)[1].name = "A";
-    (*def.fields)[1].level = 1;
+    (*def.fields)[1].depth = 1;
     (*def.fields)[1].elementary = 1;
     expand_options_t opts{3, 1, 0, 0, 1, 0, 1, 30};
     std::string named;

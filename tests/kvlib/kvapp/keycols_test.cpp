@@ -7,6 +7,7 @@
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
+#include "kvapp/colnaming_internal.h"
 #include "kvapp/keycols.h"
 #include "message_recorder.h"
 

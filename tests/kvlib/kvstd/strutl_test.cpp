@@ -114,4 +114,19 @@ TEST(CompareNoCaseTest, EqualityIgnoresCaseOnly) {
     EXPECT_EQ(kvStrnCmpNoCase("file", "FILE", 9), 0);
 }
 
+TEST(UpshiftedTest, EveryByteQuotedOrNot) {
+    EXPECT_EQ(kvUpshifted("ab 'cd' \"e-f\"\t9z"), "AB 'CD' \"E-F\"\t9Z");
+    EXPECT_EQ(kvUpshifted(std::string("a\0b\xe9", 4)), std::string("A\0B\xe9", 4));
+}
+
+// Lengths around the first attempt's buffer, the text already in the
+// string kept, and NUL characters from %c written like any other.
+TEST(AppendfTest, WholeTextAppendedAtAnyLength) {
+    for (const size_t n : {0u, 1u, 254u, 255u, 256u, 257u, 5000u}) {
+        std::string out = "head:";
+        kvAppendf(out, "%s|%c|%d", std::string(n, 'x').c_str(), 0, 42);
+        EXPECT_EQ(out, "head:" + std::string(n, 'x') + "|" + std::string(1, '\0') + "|42") << n;
+    }
+}
+
 }  // namespace

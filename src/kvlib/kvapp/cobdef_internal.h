@@ -1,0 +1,63 @@
+// cobdef internals: the steps of reading a record (parse an entry, append
+// it, close the record) and the reader's error report, shared by the
+// cobdef*.cpp modules and by their tests and fuzz targets. Nothing else
+// includes this header.
+//
+// A record being filled holds level numbers only; CD_close_record gives it
+// depths and offsets, after which it is a closed definition (cobdef.h).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kvapp/cobdef.h"
+
+// Opens the definitions file of a COBOLDEFSFILE command for CD_read_defs.
+int CD_open_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib = {});
+
+// Formats an error report into `error`, closes the definitions file if one
+// is open, and returns 0. While a statement is being read, the report is
+// "Error processing COBOL definition - <message> (line <n>):\n<statement>"
+// ("line <n> of <member>, copied at line <m> of <file>" inside a member).
+int CD_error(std::string& error, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Parses one data description entry (level number, name, clauses; a final
+// separator period is allowed) into `entry`. `current` is the record being
+// filled, consulted only for REDEFINES. `is_field` is 0 for entries that
+// describe no storage (level numbers 51 to 88).
+int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
+                   column_entry& entry, int& is_field, cd_entry_text* text = nullptr);
+
+enum class cd_sign_word { none, separate, embedded };
+
+// Derives data type, lengths and scale of an elementary entry from its
+// picture (null when it has none) and usage.
+int CD_set_data_type(std::string& error, column_entry& entry, const std::string* picture,
+                     bool comp_given, int comp_number, int native_size, cd_sign_word sign,
+                     bool display2);
+
+// Appends a parsed entry to the record being filled, checking its level
+// number against the group structure.
+int CD_add_field(std::string& error, cobol_def& def, column_entry entry);
+
+// Finishes a filled record: depths, group check, offsets and group
+// lengths, def_name, field_count. The reader then adds it to the area.
+int CD_close_record(std::string& error, cobol_def& def);
+
+// Index of the first group that no deeper field follows directly (a group
+// without elementary items), or -1. Reads level numbers only, so it serves
+// a record being filled as well as a closed one.
+int CD_find_empty_group(const cobol_def& def);
+
+// Steps of CD_close_record.
+void CD_set_depths(cobol_def& def);
+int CD_set_offsets(std::string& error, cobol_def& def);
+
+// Position of the period that ends the entry in `text`: a period outside
+// quoted literals followed by a space, a tab or the end of the text. `quote`
+// carries the open literal's quote character (0 outside) in and out, so a
+// text can be scanned piece by piece. Returns npos when there is none.
+size_t CD_find_separator_period(std::string_view text, char& quote);
