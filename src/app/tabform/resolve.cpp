@@ -1,19 +1,24 @@
 // resolve: column selection, SQL types, sizes and comment lines, handed to
-// the writer as one definition's ddl_values.
+// the writer as one definition's ddl_values. The column and key lines are
+// not made here but handed over as writers that produce them straight into
+// the DDL output, so a definition's lines are never held whole.
 //
 // Invariants: every pass over a definition's items is linear (running
-// maxima, hash maps of names and of depth/offset pairs, a stack of open
-// items), so definitions of hundreds of thousands of unrolled columns
-// resolve in one sweep; the texts grow as needed; the items are only read.
-// The open-item stack relies on the depth of an item exceeding that of the
-// one before it by at most 1, which every closed and named definition
+// maxima, flat tables of names and of depth/offset pairs, a stack of open
+// items), and each distinct column shape (type code, precision, scale,
+// nullability) is resolved once per definition, while its trace line and
+// messages still come once per column; the items are only read. The
+// open-item stack relies on the depth of an item exceeding that of the one
+// before it by at most 1, which every closed and named definition
 // guarantees.
 #include "tabform/resolve.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdarg>
+#include <memory>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "kvapp/console.h"
 #include "kvlog/kvraise.h"
@@ -89,24 +94,6 @@ std::string null_text(const column_entry& column) {
     return templ_options.null_clause ? "NULL" : "";
 }
 
-// Groups closed before item `i`, innermost first. `open[d]` is the latest
-// item of depth d before i, so the items that close are open[depth(i-1)]
-// down to open[depth(i)].
-void end_group_comments(const std::vector<column_entry>& items, size_t i,
-                        const std::vector<size_t>& open, std::string& out) {
-    const int from = items[i - 1].depth;
-    const int to = items[i].depth < 0 ? 0 : items[i].depth;
-    for (int d = from; d >= to; --d) {
-        if (static_cast<size_t>(d) >= open.size()) continue;
-        const column_entry& item = items[open[d]];
-        if (!item.elementary) kvAppendf(out, "-- End of group %s\n", item.name.c_str());
-    }
-}
-
-void append_column_line(std::string& out, char separator, const column_entry& column, const sql_column& sql) {
-    kvAppendf(out, "%c  %-30s %-12s %-10s %-10s\n", separator, templ_sql_name(column.name).c_str(),
-            sql.sql_type.c_str(), sql.size_text.c_str(), sql.null_text.c_str());
-}
 
 // A table the database would refuse is refused here, with what to do,
 // rather than written and found out when the DDL is loaded.
@@ -116,10 +103,6 @@ void check_column_count(const std::string& table, const std::vector<char>& inclu
     if (count <= templ_options.max_columns) return;
     kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1258,
                    {table, static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)), templ_options.max_columns});
-}
-
-void drop_final_newline(std::string& text) {
-    if (!text.empty() && text.back() == '\n') text.pop_back();
 }
 
 }  // namespace
@@ -149,94 +132,347 @@ std::vector<char> columns_included(const std::vector<column_entry>& items) {
     return included;
 }
 
-sql_column resolve_column(const column_entry& column) {
-    const derived_type derived = derive_type(column);
-    std::string type = derived.name;
-    const int32_t precision = derived.precision;
-    if (column.scale != 0 && (type == "SMALLINT" || type == "INTEGER" || type == "LARGEINT")) type = "NUMERIC";
-    const type_map_entry* row = find_row(type, precision, column.scale);
-    if (!row && column.data_type == CD_TYPE_UNUM) {
-        type = "DECIMAL";
-        row = find_row(type, precision, column.scale);
-    }
-    trace_printf("col %-30s\n    data_type=%3d, prec_val=%5d, dt_str=%5s, int_len=%d\n", column.name.c_str(),
-                 column.data_type, precision, type.c_str(), column.int_len);
+namespace {
+
+// What resolving a column finds, before anything is reported: it depends
+// only on the column's type code, precision, scale and nullability, so a
+// definition resolves each such shape once.
+struct resolved_shape {
+    std::string type;    // the type key looked up
+    int32_t precision = 0;
+    bool found = false;  // a row serves it
+    bool too_long = false;
     sql_column sql;
-    sql.null_text = null_text(column);
-    if (!row) {
-        // Without a row the column gets no type and no size.
-        kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1255, {type});
-        return sql;
+};
+
+resolved_shape resolve_shape(const column_entry& column) {
+    const derived_type derived = derive_type(column);
+    resolved_shape r;
+    r.type = derived.name;
+    r.precision = derived.precision;
+    if (column.scale != 0 && (r.type == "SMALLINT" || r.type == "INTEGER" || r.type == "LARGEINT")) r.type = "NUMERIC";
+    const type_map_entry* row = find_row(r.type, r.precision, column.scale);
+    if (!row && column.data_type == CD_TYPE_UNUM) {
+        r.type = "DECIMAL";
+        row = find_row(r.type, r.precision, column.scale);
     }
-    sql.sql_type = row->sql_type;
-    sql.size_text = size_text(*row, precision, column.scale);
-    if (sql.sql_type.size() > kMaxSqlType) {
-        kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1254, {sql.sql_type});
-    } else {
-        for (char& c : sql.sql_type)
-            if (c == '*') c = ' ';
-    }
-    return sql;
+    r.sql.null_text = null_text(column);
+    // Without a row the column gets no type and no size.
+    if (!row) return r;
+    r.found = true;
+    r.sql.sql_type = row->sql_type;
+    r.sql.size_text = size_text(*row, r.precision, column.scale);
+    r.too_long = r.sql.sql_type.size() > kMaxSqlType;
+    if (!r.too_long) std::replace(r.sql.sql_type.begin(), r.sql.sql_type.end(), '*', ' ');
+    return r;
+}
+
+// The trace line and the messages of one column, every time it is resolved.
+void report_column(const column_entry& column, const resolved_shape& r) {
+    if (trace_switch)
+        trace_printf("col %-30s\n    data_type=%3d, prec_val=%5d, dt_str=%5s, int_len=%d\n", column.name.c_str(),
+                     column.data_type, r.precision, r.type.c_str(), column.int_len);
+    if (!r.found)
+        kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1255, {r.type});
+    else if (r.too_long)
+        kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1254, {r.sql.sql_type});
+}
+
+}  // namespace
+
+sql_column resolve_column(const column_entry& column) {
+    const resolved_shape r = resolve_shape(column);
+    report_column(column, r);
+    return r.sql;
 }
 
 namespace {
 
-// The column lines of a definition, with the comment lines around them
-// under INCLUDECOMMENTS; `columns`, when given, receives each column's
-// SQL texts.
-std::string column_lines(const std::vector<column_entry>& items, const std::vector<char>& included,
-                         std::vector<sql_column>* columns) {
-    const bool comments = templ_options.include_comments != 0;
-    std::vector<int32_t> redefined;
-    if (comments) redefined = CD_redefinitions(items);
+// One definition's items as its column and key lines read them. Shared by
+// the writers of both, which run while the template is expanded.
+struct column_source {
+    std::shared_ptr<std::vector<column_entry>> fields;
+    std::vector<char> included;
+    std::vector<sql_column>* layout = nullptr;  // each column's SQL texts, when asked for
+};
 
-    std::string work;
+bool has_column_lines(const column_source& s) {
+    const bool comments = templ_options.include_comments != 0;
+    for (size_t i = 0; i < s.included.size(); ++i)
+        if (s.included[i] || (comments && !is_filler((*s.fields)[i]))) return true;
+    return false;
+}
+
+bool has_key_columns(const column_source& s) {
+    for (size_t i = 0; i < s.included.size(); ++i)
+        if (s.included[i] && (*s.fields)[i].key_column) return true;
+    return false;
+}
+
+// Lines separated by newlines. A NUL byte ends the text, as it ends a
+// variable's text; the lines after it are still made (their messages, the
+// layout) but go nowhere.
+class line_writer {
+public:
+    explicit line_writer(ddl_out& out) : out_(&out) {}
+    ddl_out& begin() {
+        if (!first_) out_->append('\n');
+        first_ = false;
+        start_ = out_->held();
+        return *out_;
+    }
+    void end() {
+        if (out_ != &nowhere_ && out_->cut_at_nul(start_)) out_ = &nowhere_;
+        out_->line_done();
+    }
+
+private:
+    ddl_out* out_;
+    ddl_out nowhere_{ddl_out::mode::discard};
+    size_t start_ = 0;
+    bool first_ = true;
+};
+
+void append_number(ddl_out& out, int64_t n) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
+void append_sql_name(ddl_out& out, const std::string& name) {
+    if (templ_name_is_plain(name))
+        out.append(name);
+    else
+        out.append(templ_sql_name(name));
+}
+
+// Appends `text` padded with blanks to `width`, as "%-<width>s" would.
+void append_padded(ddl_out& out, std::string_view text, size_t width) {
+    out.append(text);
+    if (text.size() < width) out.pad(width - text.size());
+}
+
+// A column's resolution, with what its line says after the name.
+struct column_shape {
+    resolved_shape resolved;
+    std::string tail;
+};
+
+struct shape_key {
+    int16_t data_type;
+    bool not_null;
+    int32_t precision;
+    int32_t scale;
+    bool operator==(const shape_key&) const = default;
+};
+
+struct shape_hash {
+    size_t operator()(const shape_key& k) const {
+        const uint64_t a = (static_cast<uint64_t>(static_cast<uint16_t>(k.data_type)) << 33) |
+                           (static_cast<uint64_t>(k.not_null) << 32) | static_cast<uint32_t>(k.precision);
+        return static_cast<size_t>(((a ^ (static_cast<uint64_t>(static_cast<uint32_t>(k.scale)) << 48)) *
+                                    0x9E3779B97F4A7C15ull) >> 32);
+    }
+};
+
+// The shapes of one definition's columns, each resolved once. A small
+// direct-mapped memo in front of the map serves the usual handful of
+// shapes without hashing a map key per column.
+class shape_cache {
+public:
+    const column_shape& of(const column_entry& column) {
+        const shape_key key{column.data_type, column_not_null(column), derive_type(column).precision, column.scale};
+        memo& m = memos_[shape_hash()(key) % kMemos];
+        if (m.shape && m.key == key) return *m.shape;
+        auto [it, fresh] = shapes_.try_emplace(key);
+        if (fresh) resolve(column, it->second);
+        m = {key, &it->second};
+        return it->second;
+    }
+
+private:
+    static void resolve(const column_entry& column, column_shape& shape) {
+        shape.resolved = resolve_shape(column);
+        const sql_column& sql = shape.resolved.sql;
+        ddl_out tail;
+        tail.append(' ');
+        append_padded(tail, sql.sql_type, 12);
+        tail.append(' ');
+        append_padded(tail, sql.size_text, 10);
+        tail.append(' ');
+        append_padded(tail, sql.null_text, 10);
+        shape.tail = tail.text();
+    }
+
+    static constexpr size_t kMemos = 64;
+    struct memo {
+        shape_key key{};
+        const column_shape* shape = nullptr;
+    };
+    std::unordered_map<shape_key, column_shape, shape_hash> shapes_;  // nodes: the memo's pointers stay valid
+    memo memos_[kMemos];
+};
+
+// Names of the columns written so far, held as indexes into the items (no
+// copies) in an open-addressing table sized for every column.
+class seen_names {
+public:
+    seen_names(const std::vector<column_entry>& items, size_t columns) : items_(items) {
+        size_t size = 16;
+        while (size < columns * 2) size *= 2;
+        slots_.assign(size, slot{});
+    }
+    // Adds item i's name; true when an earlier column had it already.
+    bool add(size_t i) {
+        const std::string& name = items_[i].name;
+        const uint32_t hash = static_cast<uint32_t>(std::hash<std::string_view>()(name));
+        const size_t mask = slots_.size() - 1;
+        for (size_t at = hash & mask;; at = (at + 1) & mask) {
+            slot& s = slots_[at];
+            if (s.item == 0) {
+                s = {hash, static_cast<uint32_t>(i + 1)};
+                return false;
+            }
+            if (s.hash == hash && items_[s.item - 1].name == name) return true;
+        }
+    }
+
+private:
+    struct slot {
+        uint32_t hash = 0;
+        uint32_t item = 0;  // index + 1; 0: free
+    };
+    const std::vector<column_entry>& items_;
+    std::vector<slot> slots_;
+};
+
+// Groups closed before item `i`, innermost first. `open[d]` is the latest
+// item of depth d before i, so the items that close are open[depth(i-1)]
+// down to open[depth(i)].
+void end_group_comments(const std::vector<column_entry>& items, size_t i, const std::vector<size_t>& open,
+                        line_writer& lines) {
+    const int from = items[i - 1].depth;
+    const int to = items[i].depth < 0 ? 0 : items[i].depth;
+    for (int d = from; d >= to; --d) {
+        if (static_cast<size_t>(d) >= open.size()) continue;
+        const column_entry& item = items[open[d]];
+        if (item.elementary) continue;
+        ddl_out& out = lines.begin();
+        out.append("-- End of group ");
+        out.append(item.name);
+        lines.end();
+    }
+}
+
+// The comment lines before a column: a repeated name, what it redefines,
+// how often it occurs.
+void column_comments(line_writer& lines, const column_entry& item, bool repeated, const column_entry* redefined) {
+    if (repeated) {
+        ddl_out& out = lines.begin();
+        out.append("-- FIX NEEDED: Column ");
+        out.append(item.name);
+        out.append(" was already specified");
+        lines.end();
+    }
+    if (redefined) {
+        ddl_out& out = lines.begin();
+        out.append("-- Enscribe field redefines ");
+        out.append(redefined->name);
+        lines.end();
+    }
+    if (item.occurs > 1) {
+        ddl_out& out = lines.begin();
+        out.append("-- Enscribe field occurs ");
+        append_number(out, item.occurs);
+        out.append(" times");
+        lines.end();
+    }
+}
+
+// The comment line of an item that is no column (a group, or a field left
+// out): its level, name, what it redefines, how often it occurs.
+void item_comment(line_writer& lines, const column_entry& item, const column_entry* redefined) {
+    ddl_out& out = lines.begin();
+    out.append("-- ");
+    const int32_t level = item.depth + 1;
+    if (level >= 0 && level < 10) out.append('0');
+    append_number(out, level);
+    out.append(' ');
+    out.append(item.name);
+    if (redefined) {
+        out.append(", redefine of ");
+        out.append(redefined->name);
+    }
+    if (item.occurs > 1) {
+        out.append(", occurs ");
+        append_number(out, item.occurs);
+        out.append(" times");
+    }
+    lines.end();
+}
+
+void column_line(line_writer& lines, char separator, const column_entry& column, const column_shape& shape) {
+    ddl_out& out = lines.begin();
+    out.append(separator);
+    out.append("  ");
+    const size_t name_at = out.held();
+    append_sql_name(out, column.name);
+    const size_t width = out.held() - name_at;
+    if (width < 30) out.pad(30 - width);
+    out.append(shape.tail);
+    lines.end();
+}
+
+// The column lines of a definition, with the comment lines around them
+// under INCLUDECOMMENTS, produced into `out` as the columns are resolved.
+void write_column_lines(ddl_out& out, const column_source& source) {
+    const std::vector<column_entry>& items = *source.fields;
+    const std::vector<char>& included = source.included;
+    const bool comments = templ_options.include_comments != 0;
+    line_writer lines(out);
+    shape_cache shapes;
+    cd_redefinition_finder redefinitions(comments ? items.size() : 0);
+    seen_names written(items, comments ? static_cast<size_t>(std::count(included.begin(), included.end(), 1)) : 0);
     char separator = ' ';
     std::vector<size_t> open;  // latest item of each depth, up to the current one
-    std::unordered_set<std::string_view> column_names;
     for (size_t i = 0; i < items.size(); ++i) {
         const column_entry& item = items[i];
         const bool closes = comments && i > 0 && item.depth < items[i - 1].depth;
+        const int32_t redefined =
+            comments ? redefinitions.add(i ? &items[i - 1] : nullptr, item, static_cast<int32_t>(i)) : 0;
+        const column_entry* target = redefined ? &items[static_cast<size_t>(redefined)] : nullptr;
         if (included[i]) {
-            if (closes) end_group_comments(items, i, open, work);
-            if (comments) {
-                if (column_names.count(item.name))
-                    kvAppendf(work, "-- FIX NEEDED: Column %s was already specified\n", item.name.c_str());
-                if (redefined[i])
-                    kvAppendf(work, "-- Enscribe field redefines %s\n", items[redefined[i]].name.c_str());
-                if (item.occurs > 1) kvAppendf(work, "-- Enscribe field occurs %d times\n", item.occurs);
-            }
-            const sql_column sql = resolve_column(item);
-            append_column_line(work, separator, item, sql);
-            if (columns) (*columns)[i] = sql;
+            if (closes) end_group_comments(items, i, open, lines);
+            if (comments) column_comments(lines, item, written.add(i), target);
+            const column_shape& shape = shapes.of(item);
+            report_column(item, shape.resolved);
+            column_line(lines, separator, item, shape);
+            if (source.layout) (*source.layout)[i] = shape.resolved.sql;
             separator = ',';
-            column_names.insert(item.name);
         } else if (comments && !is_filler(item)) {
-            if (closes) end_group_comments(items, i, open, work);
-            kvAppendf(work, "-- %02d %s", item.depth + 1, item.name.c_str());
-            if (redefined[i]) kvAppendf(work, ", redefine of %s", items[redefined[i]].name.c_str());
-            if (item.occurs > 1) kvAppendf(work, ", occurs %d times", item.occurs);
-            work += '\n';
+            if (closes) end_group_comments(items, i, open, lines);
+            item_comment(lines, item, target);
         }
         if (item.depth >= 0) {
             open.resize(static_cast<size_t>(item.depth) + 1, i);
             open[static_cast<size_t>(item.depth)] = i;
         }
     }
-    drop_final_newline(work);
-    return work;
 }
 
-std::string key_column_lines(const std::vector<column_entry>& items, const std::vector<char>& included) {
-    std::string work;
+void write_key_column_lines(ddl_out& out, const column_source& source) {
+    const std::vector<column_entry>& items = *source.fields;
+    line_writer lines(out);
     char separator = ' ';
     for (size_t i = 0; i < items.size(); ++i) {
-        if (!included[i] || !items[i].key_column) continue;
-        kvAppendf(work, "%c  %s\n", separator, templ_sql_name(items[i].name).c_str());
+        if (!source.included[i] || !items[i].key_column) continue;
+        ddl_out& line = lines.begin();
+        line.append(separator);
+        line.append("  ");
+        append_sql_name(line, items[i].name);
+        lines.end();
         separator = ',';
     }
-    drop_final_newline(work);
-    return work;
 }
 
 }  // namespace
@@ -246,13 +482,15 @@ ddl_values resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
     values.table = values.define = templ_sql_name(entry->table_name);
     values.catalog = "********";
 
-    static const std::vector<column_entry> kNoItems;
-    const std::vector<column_entry>& items = entry->fields ? *entry->fields : kNoItems;
-    const std::vector<char> included = columns_included(items);
-    check_column_count(entry->table_name, included);
-    if (columns) columns->assign(items.size(), sql_column{});
-    values.columns = column_lines(items, included, columns);
-    values.key_columns = key_column_lines(items, included);
+    auto source = std::make_shared<column_source>();
+    source->fields = entry->fields ? entry->fields : std::make_shared<std::vector<column_entry>>();
+    source->included = columns_included(*source->fields);
+    source->layout = columns;
+    check_column_count(entry->table_name, source->included);
+    if (columns) columns->assign(source->fields->size(), sql_column{});
+    values.columns = {[source](ddl_out& out) { write_column_lines(out, *source); }, !has_column_lines(*source)};
+    values.key_columns = {[source](ddl_out& out) { write_key_column_lines(out, *source); },
+                          !has_key_columns(*source)};
 
     values.max_megs = values.cur_megs = 101;
     values.max_pages = values.cur_pages = 48829;

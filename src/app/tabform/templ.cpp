@@ -8,10 +8,15 @@
 #include "tabform/templ.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 
 #include "kvapp/colnaming.h"
 #include "kvlog/kvraise.h"
@@ -27,12 +32,42 @@ std::vector<name_map_entry> name_map;
 templ_options_t templ_options;
 std::vector<std::string> reserved_words;
 
+namespace {
+
+// The reserved words again, for a lookup per column without a search.
+struct text_hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+std::unordered_set<std::string, text_hash, std::equal_to<>> reserved_set;
+
+// A first look that rules most names out: for each length below 64, the
+// last characters that reserved words of that length end in. Column names
+// mostly end in a digit, which few reserved words do.
+uint64_t reserved_last[64];
+
+unsigned char_bit(char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned>(c - 'A');
+    if (c >= 'a' && c <= 'z') return static_cast<unsigned>(c - 'a');
+    if (c >= '0' && c <= '9') return 26 + static_cast<unsigned>(c - '0');
+    return c == '_' ? 36 : 37;
+}
+
+void remember_reserved(const std::string& word) {
+    reserved_set.insert(word);
+    if (word.size() < 64) reserved_last[word.size()] |= uint64_t{1} << char_bit(word.back());
+}
+
+}  // namespace
+
 void reset_templ() {
     templ_text.clear();
     type_map.clear();
     name_map.clear();
     templ_options = templ_options_t{};
     reserved_words.clear();
+    reserved_set.clear();
+    std::fill(std::begin(reserved_last), std::end(reserved_last), 0);
 }
 
 namespace {
@@ -268,27 +303,52 @@ void add_reserved_words(const std::string& line) {
     while (words.next(word)) {
         word = kvUpshifted(word);
         const auto at = std::lower_bound(reserved_words.begin(), reserved_words.end(), word);
-        if (at == reserved_words.end() || *at != word) reserved_words.insert(at, word);
+        if (at != reserved_words.end() && *at == word) continue;
+        reserved_words.insert(at, word);
+        remember_reserved(word);
     }
 }
 
 namespace {
 
-bool is_plain_name_char(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+// Column names are upper case already: only a name with a lower-case
+// letter is upshifted to be looked up.
+// `lower`: the name has a lower-case letter, so it is upshifted to be
+// looked up (column names are upper case already).
+bool is_reserved(std::string_view name, bool lower) {
+    if (name.size() < 64 && !(reserved_last[name.size()] >> char_bit(name.back()) & 1)) return false;
+    if (lower) return reserved_set.count(kvUpshifted(std::string(name))) != 0;
+    return reserved_set.find(name) != reserved_set.end();
 }
 
-bool needs_quotes(const std::string& name) {
-    if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return true;
-    for (char c : name)
-        if (!is_plain_name_char(c)) return true;
-    return std::binary_search(reserved_words.begin(), reserved_words.end(), kvUpshifted(name));
+// Per character: 0 not allowed in a plain name, 1 allowed, 2 a lower-case
+// letter (allowed, but the name is upshifted to be looked up).
+constexpr auto kNameChar = [] {
+    std::array<unsigned char, 256> kind{};
+    for (int c = 'A'; c <= 'Z'; ++c) kind[c] = 1;
+    for (int c = 'a'; c <= 'z'; ++c) kind[c] = 2;
+    for (int c = '0'; c <= '9'; ++c) kind[c] = 1;
+    kind['_'] = 1;
+    return kind;
+}();
+
+bool needs_quotes(std::string_view name) {
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return true;
+    bool lower = false;
+    for (char c : name) {
+        const unsigned kind = kNameChar[static_cast<unsigned char>(c)];
+        if (kind == 0) return true;
+        lower |= kind == 2;
+    }
+    return is_reserved(name, lower);
 }
 
 }  // namespace
 
+bool templ_name_is_plain(std::string_view name) { return !templ_options.quote_open || !needs_quotes(name); }
+
 std::string templ_sql_name(const std::string& name) {
-    if (!templ_options.quote_open || !needs_quotes(name)) return name;
+    if (templ_name_is_plain(name)) return name;
     std::string quoted(1, templ_options.quote_open);
     for (char c : name) {
         if (c == templ_options.quote_close) quoted += c;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Stored values of the Y and N words of a type-map row.
@@ -64,6 +65,8 @@ void add_reserved_words(const std::string& line);
 // digit, a character other than a letter, digit or underscore), a closing
 // quote inside it doubled; otherwise as it is.
 std::string templ_sql_name(const std::string& name);
+// Whether templ_sql_name writes `name` as it is.
+bool templ_name_is_plain(std::string_view name);
 
 // Back to the state before any template was read (for tests).
 void reset_templ();

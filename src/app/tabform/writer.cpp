@@ -1,16 +1,21 @@
 // writer: owns the template variables and writes the table-creation text
 // with its references replaced. A definition's values come as ddl_values
-// and become variables through kDdlVariables, the one list of their names.
+// and become variables through kDdlVariables, the one list of their names;
+// its column and key lines are produced into the output where the text
+// names them, through a buffer of fixed size.
 //
 // Invariants: variables are never removed and keep their creation order;
 // a variable has a number only when its whole text is a decimal integer
 // that fits 64 bits (or it was given a number), so a name such as 2024-01
 // is never reduced to 2024; a reference always writes the variable's own
 // text, and the number is used only for "/" and "*" arithmetic; a
-// reference to no variable is copied as written.
+// reference to no variable is copied as written. Lines are produced once
+// per definition whatever the text does with them, so their messages come
+// once; a text that names them twice gets them held whole.
 #include "tabform/writer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -33,6 +38,10 @@ struct templ_var {
     std::string name;                // upper case
     std::optional<std::string> text;
     int64_t number = 0;              // 0: no number
+    // Lines produced where the text names the variable, during one
+    // write_templ(values); then the variable has neither text nor number.
+    const ddl_lines* lines = nullptr;
+    bool produced = false;
 };
 
 std::vector<templ_var>& variables() {
@@ -116,28 +125,54 @@ size_t apply_arithmetic(const std::string& text, size_t at, int64_t number, int6
     return at;
 }
 
+void produce(templ_var& var, ddl_out& out) {
+    if (var.produced) return;
+    var.produced = true;
+    if (var.lines->write) var.lines->write(out);
+}
+
 // Appends the expansion of the reference whose "?" or "%" is at `at`;
 // returns the position after it.
-size_t expand_reference(const std::string& text, size_t at, std::string& out) {
+size_t expand_reference(const std::string& text, size_t at, ddl_out& out) {
     const size_t name_start = at + 1;
     const size_t end = name_end(text, name_start);
-    const templ_var* var = find_var(kvUpshifted(text.substr(name_start, end - name_start)));
+    templ_var* var = find_var(kvUpshifted(text.substr(name_start, end - name_start)));
     if (!var) {
-        out.append(text, at, end - at);
+        out.append(std::string_view(text).substr(at, end - at));
+        return end;
+    }
+    if (var->lines) {
+        produce(*var, out);
         return end;
     }
     if (var->number == 0) {
-        if (var->text) out += *var->text;
+        if (var->text) out.append(*var->text);
         return end;
     }
     int64_t result = 0;
     const size_t after = apply_arithmetic(text, end, var->number, result);
     if (after != std::string::npos) {
-        out += decimal(result);
+        out.append(decimal(result));
         return after;
     }
-    out += var->text ? *var->text : decimal(var->number);
+    out.append(var->text ? *var->text : decimal(var->number));
     return end;
+}
+
+// How many times `text` may name the variable `name` (upper case): every
+// "?" or "%" followed by the name in any case, escaped or not, in a block
+// or not, so never fewer than the expansion meets.
+size_t count_references(const std::string& text, std::string_view name) {
+    size_t count = 0;
+    for (size_t at = text.find_first_of("?%"); at != std::string::npos; at = text.find_first_of("?%", at + 1)) {
+        const size_t end = name_end(text, at + 1);
+        if (end - at - 1 != name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; same && i < name.size(); ++i)
+            same = std::toupper(static_cast<unsigned char>(text[at + 1 + i])) == name[i];
+        count += same;
+    }
+    return count;
 }
 
 }  // namespace
@@ -151,6 +186,7 @@ void set_templ_var(const char* name, const char* text, int64_t number) {
     }
     var->text.reset();
     var->number = 0;
+    var->lines = nullptr;
     if (text) {
         var->text = text;
         if (std::optional<int64_t> value = whole_decimal(var->text.value())) var->number = *value;
@@ -172,11 +208,50 @@ bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
 
 void reset_templ_vars() { variables().clear(); }
 
+bool ddl_out::cut_at_nul(size_t from) {
+    const void* nul = std::memchr(buf_.data() + from, '\0', buf_.size() - from);
+    if (!nul) return false;
+    buf_.resize(static_cast<size_t>(static_cast<const char*>(nul) - buf_.data()));
+    return true;
+}
+
+// After the first failure nothing more is written: the definition is lost
+// either way, and it is reported once.
+void ddl_out::write_held() {
+    if (!failed_ && !buf_.empty()) {
+        errno = 0;
+        if (std::fwrite(buf_.data(), 1, buf_.size(), stream_) != buf_.size()) {
+            failed_ = true;
+            error_ = errno ? errno : EIO;
+        }
+    }
+    buf_.clear();
+}
+
+bool ddl_out::finish() {
+    if (how_ != mode::stream) return true;
+    write_held();
+    if (!kvWriteFlush(stream_, nullptr, 0) && !failed_) {
+        failed_ = true;
+        error_ = errno;
+    }
+    errno = failed_ ? error_ : 0;
+    return !failed_;
+}
+
+std::string ddl_lines_text(const ddl_lines& lines) {
+    ddl_out out;
+    if (lines.write) lines.write(out);
+    return out.text();
+}
+
 // A text goes through its C string, as a variable's text ends at a NUL.
 void set_ddl_values(const ddl_values& values) {
     for (const ddl_variable& v : kDdlVariables) {
         if (v.text)
             set_templ_var(v.name, (values.*v.text).c_str(), 0);
+        else if (v.lines)
+            set_templ_var(v.name, ddl_lines_text(values.*v.lines).c_str(), 0);
         else
             set_templ_var(v.name, nullptr, values.*v.number);
     }
@@ -185,16 +260,16 @@ void set_ddl_values(const ddl_values& values) {
 namespace {
 
 // Expands the references of text[at, stop).
-void expand_span(const std::string& text, size_t at, size_t stop, std::string& out) {
+void expand_span(const std::string& text, size_t at, size_t stop, ddl_out& out) {
     while (at < stop) {
         const char c = text[at];
         if (c != '?' && c != '%') {
             const size_t next = text.find_first_of("?%", at);
             const size_t end = next == std::string::npos || next > stop ? stop : next;
-            out.append(text, at, end - at);
+            out.append(std::string_view(text).substr(at, end - at));
             at = end;
         } else if (at + 1 < stop && text[at + 1] == c) {
-            out += c;
+            out.append(c);
             at += 2;
         } else {
             at = std::min(expand_reference(text, at, out), stop);
@@ -222,6 +297,7 @@ block_line block_line_of(std::string_view line, std::string& name) {
 
 bool has_text(const std::string& name) {
     const templ_var* var = find_var(name);
+    if (var && var->lines) return !var->lines->empty;
     return var && ((var->text && !var->text->empty()) || var->number != 0);
 }
 
@@ -273,9 +349,9 @@ int finish_templ() {
     return 1;
 }
 
-std::string expand_templ_text(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
+namespace {
+
+void expand_templ(const std::string& text, ddl_out& out) {
     // Blocks being dropped, counted so that a block inside one is dropped
     // with it.
     int dropping = 0;
@@ -286,21 +362,63 @@ std::string expand_templ_text(const std::string& text) {
             if (dropping) --dropping;
         } else if (!dropping) {
             expand_span(text, at, end, out);
+            out.line_done();
         }
     });
-    return out;
+}
+
+// Lines named once are bound to their variable and produced into the
+// output; named more often, they become the variable's text, held whole.
+std::vector<templ_var*> bind_lines(const ddl_values& values) {
+    std::vector<const ddl_variable*> streamed;
+    for (const ddl_variable& v : kDdlVariables) {
+        if (v.text) {
+            set_templ_var(v.name, (values.*v.text).c_str(), 0);
+        } else if (v.number) {
+            set_templ_var(v.name, nullptr, values.*v.number);
+        } else if (count_references(templ_text, v.name) > 1) {
+            set_templ_var(v.name, ddl_lines_text(values.*v.lines).c_str(), 0);
+        } else {
+            set_templ_var(v.name, nullptr, 0);
+            streamed.push_back(&v);
+        }
+    }
+    // Bound only now: creating a variable moves the others.
+    std::vector<templ_var*> bound;
+    for (const ddl_variable* v : streamed) {
+        templ_var* var = find_var(v->name);
+        var->lines = &(values.*(v->lines));
+        var->produced = false;
+        bound.push_back(var);
+    }
+    return bound;
+}
+
+}  // namespace
+
+std::string expand_templ_text(const std::string& text) {
+    ddl_out out;
+    expand_templ(text, out);
+    return out.text();
 }
 
 void write_templ() {
     // A DDLFILE whose open failed leaves no stream; that failure has been
-    // reported, and there is nowhere to write.
+    // reported, and there is nowhere to write, but lines are still made.
     FILE* stream = ddl_file.stream;
-    if (!stream) return;
-    const std::string out = expand_templ_text(templ_text);
-    if (!kvWriteFlush(stream, out.data(), out.size())) kvWriteFailed(ddl_file.name.c_str(), errno);
+    ddl_out out(stream ? ddl_out::mode::stream : ddl_out::mode::discard, stream);
+    expand_templ(templ_text, out);
+    if (stream && !out.finish()) kvWriteFailed(ddl_file.name.c_str(), errno);
 }
 
 void write_templ(const ddl_values& values) {
-    set_ddl_values(values);
+    const std::vector<templ_var*> bound = bind_lines(values);
     write_templ();
+    // Lines the text did not reach (no reference, or one in a dropped
+    // block) are made all the same: their messages and the layout need them.
+    for (templ_var* var : bound) {
+        ddl_out nowhere(ddl_out::mode::discard);
+        produce(*var, nowhere);
+        var->lines = nullptr;
+    }
 }

@@ -12,7 +12,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // Data type codes of column_entry::data_type.
@@ -87,13 +86,21 @@ inline int64_t CD_stored_size(const column_entry& field) {
 // can apply the rule to the ones it keeps.
 class cd_redefinition_finder {
 public:
-    explicit cd_redefinition_finder(size_t fields = 0) { first_at_.reserve(fields); }
+    explicit cd_redefinition_finder(size_t fields = 0) { grow(fields); }
     // The index of the field that `field`, at `index` right after
     // `previous` (null at index 0), redefines; 0 for none.
     int32_t add(const column_entry* previous, const column_entry& field, int32_t index);
 
 private:
-    std::unordered_map<uint64_t, int32_t> first_at_;  // (depth, offset) -> first index from 1
+    // (depth, offset) -> first index there, in an open-addressing table
+    // (no allocation per field); a slot with index 0 is free.
+    struct slot {
+        uint64_t place = 0;
+        int32_t first = 0;
+    };
+    void grow(size_t fields);
+    std::vector<slot> slots_;
+    size_t used_ = 0;
 };
 
 // The rule for every field at once, in one pass: 0 for a field that

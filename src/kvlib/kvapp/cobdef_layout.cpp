@@ -83,13 +83,44 @@ struct layout_pass {
 
 }  // namespace
 
+namespace {
+
+size_t slot_of(uint64_t place, size_t mask) {
+    // Fibonacci hashing spreads offsets that differ in their low bits only.
+    return static_cast<size_t>((place * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+}
+
+}  // namespace
+
+void cd_redefinition_finder::grow(size_t fields) {
+    size_t size = 16;
+    while (size < fields * 2) size *= 2;
+    if (size <= slots_.size()) return;
+    std::vector<slot> old = std::move(slots_);
+    slots_.assign(size, slot{});
+    for (const slot& s : old) {
+        if (!s.first) continue;
+        size_t at = slot_of(s.place, size - 1);
+        while (slots_[at].first) at = (at + 1) & (size - 1);
+        slots_[at] = s;
+    }
+}
+
 int32_t cd_redefinition_finder::add(const column_entry* previous, const column_entry& field, int32_t index) {
     if (index == 0) return 0;
+    if ((used_ + 1) * 2 > slots_.size()) grow(used_ + 1);
     const uint64_t place = (static_cast<uint64_t>(static_cast<uint32_t>(field.depth)) << 32) |
                            static_cast<uint32_t>(field.fetch_offset);
-    const auto [first, fresh] = first_at_.try_emplace(place, index);
+    const size_t mask = slots_.size() - 1;
+    size_t at = slot_of(place, mask);
+    while (slots_[at].first && slots_[at].place != place) at = (at + 1) & mask;
+    const bool fresh = slots_[at].first == 0;
+    if (fresh) {
+        slots_[at] = {place, index};
+        ++used_;
+    }
     const bool header_before = previous && previous->depth == field.depth && !previous->elementary;
-    return fresh || header_before ? 0 : first->second;
+    return fresh || header_before ? 0 : slots_[at].first;
 }
 
 std::vector<int32_t> CD_redefinitions(const std::vector<column_entry>& fields) {
