@@ -42,31 +42,34 @@ inline constexpr int64_t CD_MAX_ITEM_BYTES = 134217727;
 inline constexpr int64_t CD_MAX_OCCURS = 99999999;
 inline constexpr size_t CD_MAX_NAME = 199;
 
-// One field of a record, and after the naming pass one column.
+// One field of a record, and after the naming pass one column. A record of
+// a million columns holds a million of these: the fields are grouped by
+// width so that none pads another, and the flags and codes that are only
+// ever 0 or 1 (or left 0 by the reader) take a byte each.
 struct column_entry {
-    int16_t nullable = 0;       // never set by the reader
+    std::string name;           // upper case
     int32_t int_len = 0;        // bytes of one occurrence (groups too)
     int32_t bin_len = 0;        // = int_len
     int32_t tbl_len = 0;        // = int_len
     int32_t ext_len = 0;        // digits for packed decimal, +2 for DISPLAY-2
-    int16_t data_type = 0;      // CD_TYPE_*, 0 for groups
-    int16_t data_subtype = 0;   // never set by the reader
     int32_t fetch_offset = 0;   // from the start of the record
-    int16_t most_sig_dt = 0;    // never set by the reader
-    int16_t least_sig_dt = 0;   // never set by the reader
     int32_t scale = 0;          // digits after the implied decimal point
-    int16_t elementary = 0;     // 1: has a data type clause; 0: group
-    int16_t key_column = 0;
-    int16_t level_number = 0;   // as written; 0 for the record RECORD makes
-    int16_t depth = 0;          // set when the record closes: 0 for the first field, parent + 1
     int32_t occurs = 1;         // 1 to CD_MAX_OCCURS
-    std::string name;           // upper case
     // Index of the field that the REDEFINES clause names, in the field list
     // of the definition as read and closed; 0: none. The naming pass moves
     // and copies fields and leaves it as it was: columns find what they
     // redefine by position instead.
     int32_t redefines_before_naming = 0;
     int32_t text = -1;          // its entry's text in cobol_def::texts; -1: none
+    int16_t data_type = 0;      // CD_TYPE_*, 0 for groups
+    int16_t level_number = 0;   // as written; 0 for the record RECORD makes
+    int16_t depth = 0;          // set when the record closes: 0 for the first field, parent + 1
+    int8_t elementary = 0;      // 1: has a data type clause; 0: group
+    int8_t key_column = 0;
+    int8_t nullable = 0;        // never set by the reader
+    int8_t data_subtype = 0;    // never set by the reader
+    int8_t most_sig_dt = 0;     // never set by the reader
+    int8_t least_sig_dt = 0;    // never set by the reader
 };
 
 // Bytes one occurrence of a field takes in the record: a DISPLAY-2 item
