@@ -215,17 +215,16 @@ std::vector<int32_t> subtree_ends(const std::vector<column_entry>& cols) {
 
 // ---- Duplicate suffixes ----
 
-// Appending to a string, not "_" + temporary: g++ 12 warns falsely
-// (-Wrestrict) on operator+ of a literal and a temporary.
-std::string number_suffix(int32_t k) { return std::string("_").append(std::to_string(k + 1)); }
-
 // A, B, ... Z, then the characters after Z up to "~". Further on the
 // character set has no printable characters left (and a char would wrap to
 // NUL, cutting the name), so the suffixes continue with two and more
 // letters, AA, AB, ..., which cannot repeat a single-character one.
-std::string letter_suffix(int32_t k) {
-    if (k <= '~' - 'A') return std::string("_") + static_cast<char>('A' + k);
-    return std::string("_").append(kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27));
+void letter_suffix(int32_t k, std::string& name) {
+    name += '_';
+    if (k <= '~' - 'A')
+        name += static_cast<char>('A' + k);
+    else
+        name += kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27);
 }
 
 // ---- Group prefixes ----
@@ -501,66 +500,12 @@ void omit_redefines(cobol_def& def) {
     def.field_count = static_cast<int32_t>(cols.size());
 }
 
-void rename_repeated_names(std::vector<column_entry>& cols, const suffix_renaming& how) {
-    const int32_t n = static_cast<int32_t>(cols.size());
-    std::unordered_map<std::string, int32_t> ids;
-    ids.reserve(cols.size() * 2);
-    // By name id, the columns of that name in ascending order. A step takes
-    // every holder after i away and then i itself, which is then the last
-    // one left, so removal is truncation and the lists never hold a column
-    // that has changed its name.
-    std::vector<std::vector<int32_t>> holders;
-    holders.reserve(cols.size() * 2);
-    std::vector<int32_t> id(cols.size());
-    auto intern = [&](const std::string& name) {
-        auto [it, fresh] = ids.try_emplace(name, static_cast<int32_t>(holders.size()));
-        if (fresh) holders.emplace_back();
-        return it->second;
-    };
-    auto hold = [&](int32_t c) {
-        std::vector<int32_t>& list = holders[id[c]];
-        if (list.empty() || list.back() < c)
-            list.push_back(c);
-        else
-            list.insert(std::upper_bound(list.begin(), list.end(), c), c);
-    };
-    for (int32_t i = 0; i < n; ++i) {
-        id[i] = intern(cols[i].name);
-        holders[id[i]].push_back(i);
-    }
-    auto rename = [&](int32_t c, int32_t k, const std::string& base, const std::string& name) {
-        if (how.renaming) how.renaming(c, k, base, name);
-        id[c] = intern(name);
-        hold(c);
-        cols[c].name = name;
-    };
-    std::vector<int32_t> later;
-    for (bool renamed = true; renamed;) {
-        renamed = false;
-        for (int32_t i = 0; i < n; ++i) {
-            if (!eligible(cols[i])) continue;
-            std::vector<int32_t>& same = holders[id[i]];
-            if (same.back() <= i) continue;
-            const auto first_later = std::upper_bound(same.begin(), same.end(), i);
-            later.assign(first_later, same.end());
-            same.erase(first_later, same.end());
-            same.pop_back();  // i
-            const std::string base = cols[i].name;
-            rename(i, 0, base, base + how.suffix(0));
-            for (size_t k = 1; k <= later.size(); ++k)
-                rename(later[k - 1], static_cast<int32_t>(k), base,
-                       base + how.suffix(static_cast<int32_t>(k)));
-            renamed = true;
-        }
-    }
-}
-
 void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts) {
     if (!def.fields) return;
     std::vector<column_entry>& cols = *def.fields;
     const std::vector<int32_t> parent = parents_of(cols);
     suffix_renaming how;
-    how.suffix = opts.resolve_dups == 2 ? letter_suffix : number_suffix;
+    how.suffix = opts.resolve_dups == 2 ? letter_suffix : kvAppendIndexSuffix;
     how.renaming = [&](int32_t index, int32_t, const std::string&, const std::string& name) {
         say("Changing %s to %s\n", qualified_by_parents(cols, parent, index).c_str(), name.c_str());
     };

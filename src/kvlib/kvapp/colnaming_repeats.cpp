@@ -1,0 +1,130 @@
+// colnaming_repeats: suffix renaming of repeated names (colnaming.h), for
+// the naming pass and for the redundant-name check before the DDL.
+//
+// The names go into one name table (kvstd/nametab.h); a column holds the
+// id of its current name, and the columns of each name form an ascending
+// list linked through the columns. A rename unlinks the column from one
+// list and links it into another; a new name is copied once, into the
+// table, and nothing is allocated per column. Definitions run to a million
+// columns with a few dozen distinct names, renamed one pass after another.
+#include <charconv>
+#include <string_view>
+
+#include "kvapp/cobdef.h"
+#include "kvapp/colnaming.h"
+#include "kvstd/nametab.h"
+
+namespace {
+
+class repeat_renamer {
+public:
+    repeat_renamer(std::vector<column_entry>& cols, const suffix_renaming& how)
+        : cols_(cols), how_(how), names_(cols.size()), id_(cols.size()), next_(cols.size(), -1) {
+        filler_ = intern("FILLER");
+        for (size_t i = 0; i < cols.size(); ++i) {
+            id_[i] = intern(cols[i].name);
+            hold(static_cast<int32_t>(i));
+        }
+    }
+
+    // One pass; true when it renamed a column.
+    bool pass() {
+        bool renamed = false;
+        for (int32_t i = 0; i < static_cast<int32_t>(cols_.size()); ++i) {
+            // Only an elementary column not named FILLER has its repeats renamed.
+            if (!cols_[i].elementary || id_[i] == filler_) continue;
+            const int32_t later = next_[i];
+            if (later < 0) continue;  // the last of its name
+            release(i);
+            base_.assign(names_.name(id_[i]));
+            rename(i, 0);
+            int32_t k = 1;
+            for (int32_t c = later; c >= 0; ++k) {
+                const int32_t following = next_[c];
+                rename(c, k);
+                c = following;
+            }
+            renamed = true;
+        }
+        return renamed;
+    }
+
+private:
+    int32_t intern(std::string_view name) {
+        const int32_t id = names_.intern(name);
+        if (static_cast<size_t>(id) == head_.size()) {
+            head_.push_back(-1);
+            tail_.push_back(-1);
+        }
+        return id;
+    }
+
+    // Links column c into the list of its name, in column order. A renamed
+    // column almost always comes after every holder of its new name.
+    void hold(int32_t c) {
+        const int32_t id = id_[c];
+        const int32_t tail = tail_[id];
+        if (tail < c) {
+            next_[c] = -1;
+            if (tail < 0)
+                head_[id] = c;
+            else
+                next_[tail] = c;
+            tail_[id] = c;
+            return;
+        }
+        int32_t* link = &head_[id];
+        while (*link < c) link = &next_[*link];
+        next_[c] = *link;
+        *link = c;
+    }
+
+    // Unlinks column i and every later holder of its name (all about to be
+    // renamed): the list ends at i's predecessor.
+    void release(int32_t i) {
+        const int32_t id = id_[i];
+        if (head_[id] == i) {
+            head_[id] = tail_[id] = -1;
+            return;
+        }
+        int32_t p = head_[id];
+        while (next_[p] != i) p = next_[p];
+        next_[p] = -1;
+        tail_[id] = p;
+    }
+
+    void rename(int32_t c, int32_t k) {
+        name_.assign(base_);
+        how_.suffix(k, name_);
+        if (how_.renaming) how_.renaming(c, k, base_, name_);
+        id_[c] = intern(name_);
+        hold(c);
+        cols_[c].name = name_;
+    }
+
+    std::vector<column_entry>& cols_;
+    const suffix_renaming& how_;
+    kv_name_table names_;
+    int32_t filler_ = -1;
+    std::vector<int32_t> id_;    // by column: its name
+    std::vector<int32_t> next_;  // by column: the next holder of its name, -1 at the end
+    std::vector<int32_t> head_;  // by name: its first holder, -1 for none
+    std::vector<int32_t> tail_;  // by name: its last holder, -1 for none
+    std::string base_;           // the name being resolved
+    std::string name_;           // the new name being given
+};
+
+}  // namespace
+
+void kvAppendIndexSuffix(int32_t k, std::string& name) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(k) + 1).ptr;
+    name += '_';
+    name.append(digits, end);
+}
+
+void rename_repeated_names(std::vector<column_entry>& cols, const suffix_renaming& how) {
+    repeat_renamer renamer(cols, how);
+    while (renamer.pass()) {
+    }
+}
