@@ -16,6 +16,40 @@
 
 namespace {
 
+bool is_filler(std::string_view name) { return name == "FILLER"; }
+
+bool eligible(const column_entry& c) { return c.elementary && !is_filler(c.name); }
+
+uint32_t upper(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
+
+// Whether a pass would rename anything: some eligible column's name recurs
+// in a later column. One lookup per column in a table of column indexes
+// (the names stay where they are); a name's slot holds its first eligible
+// column once it has one, else its first column.
+bool any_repeated(const std::vector<column_entry>& cols) {
+    size_t capacity = 16;
+    while (capacity < cols.size() * 2) capacity *= 2;
+    const size_t mask = capacity - 1;
+    std::vector<uint64_t> slots(capacity, 0);  // (upper hash << 32) | (index + 1)
+    for (size_t i = 0; i < cols.size(); ++i) {
+        const uint32_t key = upper(kvNameHash(cols[i].name));
+        for (size_t at = key & mask;; at = (at + 1) & mask) {
+            const uint64_t slot = slots[at];
+            const uint64_t mine = (static_cast<uint64_t>(key) << 32) | (i + 1);
+            if (slot == 0) {
+                slots[at] = mine;
+                break;
+            }
+            const size_t j = static_cast<uint32_t>(slot) - 1;
+            if (upper(slot) != key || cols[j].name != cols[i].name) continue;
+            if (eligible(cols[j])) return true;
+            if (eligible(cols[i])) slots[at] = mine;
+            break;
+        }
+    }
+    return false;
+}
+
 class repeat_renamer {
 public:
     repeat_renamer(std::vector<column_entry>& cols, const suffix_renaming& how)
@@ -124,6 +158,7 @@ void kvAppendIndexSuffix(int32_t k, std::string& name) {
 }
 
 void rename_repeated_names(std::vector<column_entry>& cols, const suffix_renaming& how) {
+    if (!any_repeated(cols)) return;
     repeat_renamer renamer(cols, how);
     while (renamer.pass()) {
     }
