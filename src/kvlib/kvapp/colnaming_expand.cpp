@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "kvapp/cobdef.h"
@@ -226,6 +227,69 @@ void letter_suffix(int32_t k, std::string& name) {
     else
         name += kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27);
 }
+
+// The "Changing <qualified name> to <new name>" line of each column the
+// numbered renaming changes, written before the change. The qualified name
+// is the parent's prefix (the names of the enclosing columns from depth 1
+// down, each followed by a period) and the column's own name. The renaming
+// goes name by name, so consecutive lines are for columns far apart: each
+// parent's prefix is built once and kept. Renaming a column that has
+// subordinates changes the prefixes below it, and every prefix is then
+// built again when next needed. Names hold no NUL (the reader's name
+// characters and the suffixes), so their bytes are what "%s" wrote.
+class change_lines {
+public:
+    explicit change_lines(const std::vector<column_entry>& cols)
+        : cols_(cols), parent_(parents_of(cols)), memo_(cols.size(), 0), line_(kLead), out_(console_out()) {}
+
+    void write(int32_t index, const std::string& name) {
+        const span above = prefix(parent_[index]);
+        line_.resize(kLead.size());  // keeps the lead
+        line_.append(prefix_text_, above.start, above.length);
+        line_.append(cols_[index].name).append(" to ").append(name) += '\n';
+        std::fwrite(line_.data(), 1, line_.size(), out_);
+        const size_t next = static_cast<size_t>(index) + 1;
+        if (next < cols_.size() && cols_[next].depth > cols_[index].depth) {
+            spans_.clear();
+            prefix_text_.clear();
+        }
+    }
+
+private:
+    static constexpr std::string_view kLead = "Changing ";
+
+    struct span {
+        size_t start = 0;
+        size_t length = 0;
+        int32_t owner = -1;
+    };
+
+    // The prefix of the columns under p: empty for the record (or none).
+    span prefix(int32_t p) {
+        if (p < 0 || cols_[p].depth < 1) return {};
+        const uint32_t m = memo_[p];
+        if (m != 0 && m <= spans_.size() && spans_[m - 1].owner == p) return spans_[m - 1];
+        const span above = prefix(parent_[p]);
+        const span mine{prefix_text_.size(), above.length + cols_[p].name.size() + 1, p};
+        // Appending a part of the string to itself is safe (the old text
+        // stays until the new one is copied).
+        prefix_text_.append(prefix_text_, above.start, above.length);
+        prefix_text_.append(cols_[p].name) += '.';
+        spans_.push_back(mine);
+        memo_[p] = static_cast<uint32_t>(spans_.size());
+        return mine;
+    }
+
+    const std::vector<column_entry>& cols_;
+    const std::vector<int32_t> parent_;
+    // By column: 1 + its entry in spans_ when it was built; an entry that
+    // a rebuild gave to another column does not count.
+    std::vector<uint32_t> memo_;
+    std::vector<span> spans_;
+    std::string prefix_text_;  // the prefixes built since the last change
+    std::string line_;
+    FILE* out_;
+};
 
 // ---- Group prefixes ----
 
@@ -503,11 +567,11 @@ void omit_redefines(cobol_def& def) {
 void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts) {
     if (!def.fields) return;
     std::vector<column_entry>& cols = *def.fields;
-    const std::vector<int32_t> parent = parents_of(cols);
+    change_lines lines(cols);
     suffix_renaming how;
     how.suffix = opts.resolve_dups == 2 ? letter_suffix : kvAppendIndexSuffix;
     how.renaming = [&](int32_t index, int32_t, const std::string&, const std::string& name) {
-        say("Changing %s to %s\n", qualified_by_parents(cols, parent, index).c_str(), name.c_str());
+        lines.write(index, name);
     };
     rename_repeated_names(cols, how);
 }
