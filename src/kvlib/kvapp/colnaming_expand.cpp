@@ -118,18 +118,34 @@ int32_t digit_count(int64_t n) {
     return digits;
 }
 
-std::string subscript(int32_t number, int32_t count, const expand_options_t& opts) {
-    int32_t width = opts.zero_fill == -1 ? digit_count(count) : std::max(opts.zero_fill, 0);
-    width = std::min(width, kMaxSubscriptDigits);
-    std::string digits = std::to_string(number);
-    if (static_cast<int32_t>(digits.size()) < width)
-        digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+// Digits a subscript of an array of `count` occurrences is written with.
+int32_t subscript_width(int32_t count, const expand_options_t& opts) {
+    const int32_t width = opts.zero_fill == -1 ? digit_count(count) : std::max(opts.zero_fill, 0);
+    return std::min(width, kMaxSubscriptDigits);
+}
+
+// Appends the subscript of occurrence `number` (zero-filled to `width`
+// digits) to a name: the pass writes one for every column of an array, so
+// the digits go straight into the name.
+void append_subscript(std::string& name, int32_t number, int32_t width, const expand_options_t& opts) {
+    char text[16];
+    char* const end = text + sizeof text;
+    char* at = end;
+    uint32_t rest = static_cast<uint32_t>(number);
+    do {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    const size_t digits = static_cast<size_t>(end - at);
     switch (opts.style) {
-        case 1: return "[" + digits + "]";
-        case 2: return "_" + digits;
-        case 4: return "__" + digits;
-        default: return "-" + digits;
+        case 1: name += '['; break;
+        case 2: name += '_'; break;
+        case 4: name.append("__", 2); break;
+        default: name += '-'; break;
     }
+    if (digits < static_cast<size_t>(width)) name.append(static_cast<size_t>(width) - digits, '0');
+    name.append(at, digits);
+    if (opts.style == 1) name += ']';
 }
 
 int32_t occurs_of(const column_entry& f) { return f.occurs > 1 ? f.occurs : 1; }
@@ -142,21 +158,20 @@ struct unroller {
     struct array_state {
         int32_t count = 1;
         int32_t current = 1;
+        int32_t width = 1;  // of its subscripts
     };
     std::vector<array_state> state;  // by depth
 
-    void name_entry(column_entry& e, const column_entry& f, int32_t depth, bool element) {
-        if (f.name == "FILLER") {
-            e.name = "FILLER";
-            return;
-        }
-        e.name = f.name;
+    // Appends the subscripts to a column copied from its field (and so
+    // already named as the field); a FILLER stays FILLER.
+    void name_entry(column_entry& e, bool filler, int32_t depth, bool element) {
+        if (filler) return;
         const int32_t from = opts.expand_group_arrays ? 1 : depth;
         for (int32_t d = from; d <= depth; ++d) {
             const array_state& s = state[d];
             if (s.count <= 1) continue;
             if (d == depth && !element) break;
-            e.name += subscript(s.current, s.count, opts);
+            append_subscript(e.name, s.current, s.width, opts);
         }
     }
 
@@ -170,7 +185,10 @@ struct unroller {
             const int32_t n = occurs_of(f);
             const bool has_subordinates = i + 1 < old.size() && old[i + 1].depth == depth + 1;
 
-            column_entry plain = f;
+            const bool filler = f.name == "FILLER";
+            // Each column is copied from its field in place, then adjusted.
+            out.push_back(f);
+            column_entry& plain = out.back();
             plain.fetch_offset = static_cast<int32_t>(f.fetch_offset - a + b);
             plain.occurs = 1;
             if (n > 1) {
@@ -179,21 +197,20 @@ struct unroller {
                 const int32_t span = static_cast<int32_t>(n * CD_stored_size(f));
                 plain.int_len = plain.bin_len = plain.tbl_len = span;
             }
-            state[depth] = {n, 1};
-            name_entry(plain, f, depth, false);
+            state[depth] = {n, 1, subscript_width(n, opts)};
+            name_entry(plain, filler, depth, false);
             const int64_t plain_offset = plain.fetch_offset;
-            out.push_back(std::move(plain));
 
             for (int32_t occ = 0; occ < n; ++occ) {
                 int64_t produced_offset = plain_offset;
                 if (n > 1) {
-                    column_entry element = f;
-                    element.occurs = 1;
                     produced_offset = plain_offset + occ * CD_stored_size(f);
-                    element.fetch_offset = static_cast<int32_t>(produced_offset);
                     state[depth].current = occ + 1;
-                    name_entry(element, f, depth, true);
-                    out.push_back(std::move(element));
+                    out.push_back(f);
+                    column_entry& element = out.back();
+                    element.occurs = 1;
+                    element.fetch_offset = static_cast<int32_t>(produced_offset);
+                    name_entry(element, filler, depth, true);
                 }
                 if (has_subordinates) level(i + 1, depth + 1, f.fetch_offset, produced_offset);
             }

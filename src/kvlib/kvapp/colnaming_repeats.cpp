@@ -7,7 +7,6 @@
 // list and links it into another; a new name is copied once, into the
 // table, and nothing is allocated per column. Definitions run to a million
 // columns with a few dozen distinct names, renamed one pass after another.
-#include <charconv>
 #include <string_view>
 
 #include "kvapp/cobdef.h"
@@ -151,10 +150,18 @@ private:
 }  // namespace
 
 void kvAppendIndexSuffix(int32_t k, std::string& name) {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(k) + 1).ptr;
-    name += '_';
-    name.append(digits, end);
+    // Written backwards into a buffer and appended in one piece: this runs
+    // once for every column renamed.
+    char text[16];
+    char* const end = text + sizeof text;
+    char* at = end;
+    uint32_t number = static_cast<uint32_t>(k) + 1;
+    do {
+        *--at = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    *--at = '_';
+    name.append(at, static_cast<size_t>(end - at));
 }
 
 void rename_repeated_names(std::vector<column_entry>& cols, const suffix_renaming& how) {
