@@ -71,7 +71,7 @@ kv_name_table::kv_name_table(size_t expected) {
     arena_.reserve(expected * 8);
 }
 
-size_t kv_name_table::probe(std::string_view name, uint64_t hash) const {
+inline size_t kv_name_table::probe(std::string_view name, uint64_t hash) const {
     const size_t mask = slots_.size() - 1;
     const uint32_t key = upper(hash);
     for (size_t at = key & mask;; at = (at + 1) & mask) {
@@ -89,7 +89,7 @@ int32_t kv_name_table::intern(std::string_view name, uint64_t hash) {
     size_t at = probe(name, hash);
     if (slots_[at] != 0) return id_in(slots_[at]);
     const int32_t id = size();
-    arena_.insert(arena_.end(), name.begin(), name.end());
+    arena_.append(name.data(), name.size());
     start_.push_back(arena_.size());
     slots_[at] = slot_of(upper(hash), id);
     if (static_cast<size_t>(size()) * 2 > slots_.size()) grow();

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -41,7 +42,7 @@ private:
     size_t probe(std::string_view name, uint64_t hash) const;
     void grow();
 
-    std::vector<char> arena_;
+    std::string arena_;
     std::vector<size_t> start_;   // arena offset of each id, and one past the last
     std::vector<uint64_t> slots_;  // a power of two, at most half full
 };
