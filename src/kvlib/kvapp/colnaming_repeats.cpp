@@ -29,7 +29,7 @@ bool any_repeated(const std::vector<column_entry>& cols) {
     size_t capacity = 16;
     while (capacity < cols.size() * 2) capacity *= 2;
     const size_t mask = capacity - 1;
-    std::vector<uint64_t> slots(capacity, 0);  // (upper hash << 32) | (index + 1)
+    kv_zeroed_slots slots(capacity);  // (upper hash << 32) | (index + 1)
     for (size_t i = 0; i < cols.size(); ++i) {
         const uint32_t key = upper(kvNameHash(cols[i].name));
         for (size_t at = key & mask;; at = (at + 1) & mask) {
@@ -70,6 +70,7 @@ public:
             if (later < 0) continue;  // the last of its name
             release(i);
             base_.assign(names_.name(id_[i]));
+            name_.assign(base_);
             rename(i, 0);
             int32_t k = 1;
             for (int32_t c = later; c >= 0; ++k) {
@@ -127,7 +128,7 @@ private:
     }
 
     void rename(int32_t c, int32_t k) {
-        name_.assign(base_);
+        name_.resize(base_.size());  // the base stays, the suffix goes
         how_.suffix(k, name_);
         if (how_.renaming) how_.renaming(c, k, base_, name_);
         id_[c] = intern(name_);

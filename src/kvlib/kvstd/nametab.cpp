@@ -5,7 +5,10 @@
 // the names. Two names with the same 32 bits are told apart by their text.
 #include "kvstd/nametab.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -62,10 +65,23 @@ uint64_t kvNameHash(std::string_view text) {
     return h;
 }
 
+kv_zeroed_slots::kv_zeroed_slots(size_t count) : size_(count) {
+    if (count == 0) return;
+    for (;;) {
+        data_.reset(static_cast<uint64_t*>(std::calloc(count, sizeof(uint64_t))));
+        if (data_) return;
+        std::new_handler handler = std::get_new_handler();
+        if (!handler) throw std::bad_alloc();
+        handler();
+    }
+}
+
+void kv_zeroed_slots::release::operator()(uint64_t* block) const { std::free(block); }
+
 kv_name_table::kv_name_table(size_t expected) {
     size_t capacity = 16;
     while (capacity < expected * 2) capacity *= 2;
-    slots_.assign(capacity, 0);
+    slots_ = kv_zeroed_slots(capacity);
     start_.reserve(expected + 1);
     start_.push_back(0);
     arena_.reserve(expected * 8);
@@ -97,10 +113,11 @@ int32_t kv_name_table::intern(std::string_view name, uint64_t hash) {
 }
 
 void kv_name_table::grow() {
-    std::vector<uint64_t> old(slots_.size() * 2, 0);
-    old.swap(slots_);
+    kv_zeroed_slots old(slots_.size() * 2);
+    std::swap(old, slots_);
     const size_t mask = slots_.size() - 1;
-    for (uint64_t slot : old) {
+    for (size_t from = 0; from < old.size(); ++from) {
+        const uint64_t slot = old[from];
         if (slot == 0) continue;
         size_t at = upper(slot) & mask;
         while (slots_[at] != 0) at = (at + 1) & mask;

@@ -11,12 +11,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // 64 bits of hash of `text`, every bit depending on every byte.
 uint64_t kvNameHash(std::string_view text);
+
+// The slots of an open-addressing table, zeroed. A large block comes
+// zeroed from the system and calloc knows it, so it is not written over
+// once more. Runs out of memory the way operator new does.
+class kv_zeroed_slots {
+public:
+    explicit kv_zeroed_slots(size_t count = 0);
+    uint64_t& operator[](size_t at) { return data_.get()[at]; }
+    uint64_t operator[](size_t at) const { return data_.get()[at]; }
+    size_t size() const { return size_; }
+
+private:
+    struct release {
+        void operator()(uint64_t* block) const;
+    };
+    std::unique_ptr<uint64_t, release> data_;
+    size_t size_ = 0;
+};
 
 class kv_name_table {
 public:
@@ -44,5 +63,5 @@ private:
 
     std::string arena_;
     std::vector<size_t> start_;   // arena offset of each id, and one past the last
-    std::vector<uint64_t> slots_;  // a power of two, at most half full
+    kv_zeroed_slots slots_;  // a power of two, at most half full
 };
