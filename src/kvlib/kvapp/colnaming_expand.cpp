@@ -268,10 +268,18 @@ public:
 
     void write(int32_t index, const std::string& name) {
         const span above = prefix(parent_[index]);
-        line_.resize(kLead.size());  // keeps the lead
-        line_.append(prefix_text_, above.start, above.length);
-        line_.append(cols_[index].name).append(" to ").append(name) += '\n';
-        std::fwrite(line_.data(), 1, line_.size(), out_);
+        const std::string& old = cols_[index].name;
+        const size_t length = kLead.size() + above.length + old.size() + 4 + name.size() + 1;
+        // The buffer only grows, and its lead stays: the pieces are copied
+        // in behind it.
+        if (line_.size() < length) line_.resize(length);
+        char* at = line_.data() + kLead.size();
+        at = put(at, prefix_text_.data() + above.start, above.length);
+        at = put(at, old.data(), old.size());
+        at = put(at, " to ", 4);
+        at = put(at, name.data(), name.size());
+        *at = '\n';
+        std::fwrite(line_.data(), 1, length, out_);
         const size_t next = static_cast<size_t>(index) + 1;
         if (next < cols_.size() && cols_[next].depth > cols_[index].depth) {
             spans_.clear();
@@ -281,6 +289,11 @@ public:
 
 private:
     static constexpr std::string_view kLead = "Changing ";
+
+    static char* put(char* at, const char* text, size_t length) {
+        std::memcpy(at, text, length);
+        return at + length;
+    }
 
     struct span {
         size_t start = 0;
@@ -293,6 +306,12 @@ private:
         if (p < 0 || cols_[p].depth < 1) return {};
         const uint32_t m = memo_[p];
         if (m != 0 && m <= spans_.size() && spans_[m - 1].owner == p) return spans_[m - 1];
+        return build(p);
+    }
+
+    // Kept out of line, so that the lookup above stays small enough to
+    // go inline into every line written.
+    __attribute__((noinline)) span build(int32_t p) {
         const span above = prefix(parent_[p]);
         const span mine{prefix_text_.size(), above.length + cols_[p].name.size() + 1, p};
         // Appending a part of the string to itself is safe (the old text
