@@ -50,13 +50,14 @@ void warn_repeated(const std::vector<column_entry>& items) {
 // 26 (B, C, ..., Z, AA, AB, ...). Every k gets a distinct suffix of letters
 // only, which an SQL identifier may hold in any database and which cannot
 // differ from another only in letter case.
-std::string alpha_suffix(int32_t k) {
-    if (k == 0) return "_1";
-    // Appending, not "_" + temporary: g++ 12 warns falsely (-Wrestrict).
-    return std::string("_").append(kvLetterNumber(static_cast<int64_t>(k) + 1));
+void alpha_suffix(int32_t k, std::string& name) {
+    if (k == 0) {
+        name += "_1";
+        return;
+    }
+    name += '_';
+    name += kvLetterNumber(static_cast<int64_t>(k) + 1);
 }
-
-std::string index_suffix(int32_t k) { return std::string("_").append(std::to_string(k + 1)); }
 
 }  // namespace
 
@@ -69,7 +70,7 @@ void check_dup_fields(def_entry* entry, int32_t resolve_mode) {
         return;
     }
     suffix_renaming how;
-    how.suffix = resolve_mode == kResolveDupIndex ? index_suffix : alpha_suffix;
+    how.suffix = resolve_mode == kResolveDupIndex ? kvAppendIndexSuffix : alpha_suffix;
     how.renaming = [](int32_t, int32_t k, const std::string& base, const std::string&) {
         if (k == 0) kvReportPrintf("Changing redundant field names %s\n", base.c_str());
     };

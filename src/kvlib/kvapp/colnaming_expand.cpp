@@ -21,8 +21,10 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "kvapp/cobdef.h"
@@ -70,7 +72,13 @@ bool read_answer(std::string& line) {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-bool eligible(const column_entry& c) { return c.elementary && c.name != "FILLER"; }
+// A comparison of fixed length, which the compiler does inline: the
+// unrolling asks it for every column it makes.
+bool named_filler(const std::string& name) {
+    return name.size() == 6 && std::memcmp(name.data(), "FILLER", 6) == 0;
+}
+
+bool eligible(const column_entry& c) { return c.elementary && !named_filler(c.name); }
 
 // Parent index of every column (-1 for the record), from the depths.
 std::vector<int32_t> parents_of(const std::vector<column_entry>& cols) {
@@ -117,18 +125,34 @@ int32_t digit_count(int64_t n) {
     return digits;
 }
 
-std::string subscript(int32_t number, int32_t count, const expand_options_t& opts) {
-    int32_t width = opts.zero_fill == -1 ? digit_count(count) : std::max(opts.zero_fill, 0);
-    width = std::min(width, kMaxSubscriptDigits);
-    std::string digits = std::to_string(number);
-    if (static_cast<int32_t>(digits.size()) < width)
-        digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+// Digits a subscript of an array of `count` occurrences is written with.
+int32_t subscript_width(int32_t count, const expand_options_t& opts) {
+    const int32_t width = opts.zero_fill == -1 ? digit_count(count) : std::max(opts.zero_fill, 0);
+    return std::min(width, kMaxSubscriptDigits);
+}
+
+// Appends the subscript of occurrence `number` (zero-filled to `width`
+// digits) to a name: the pass writes one for every column of an array, so
+// the digits go straight into the name.
+void append_subscript(std::string& name, int32_t number, int32_t width, const expand_options_t& opts) {
+    char text[16];
+    char* const end = text + sizeof text;
+    char* at = end;
+    uint32_t rest = static_cast<uint32_t>(number);
+    do {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    const size_t digits = static_cast<size_t>(end - at);
     switch (opts.style) {
-        case 1: return "[" + digits + "]";
-        case 2: return "_" + digits;
-        case 4: return "__" + digits;
-        default: return "-" + digits;
+        case 1: name += '['; break;
+        case 2: name += '_'; break;
+        case 4: name.append("__", 2); break;
+        default: name += '-'; break;
     }
+    if (digits < static_cast<size_t>(width)) name.append(static_cast<size_t>(width) - digits, '0');
+    name.append(at, digits);
+    if (opts.style == 1) name += ']';
 }
 
 int32_t occurs_of(const column_entry& f) { return f.occurs > 1 ? f.occurs : 1; }
@@ -141,21 +165,20 @@ struct unroller {
     struct array_state {
         int32_t count = 1;
         int32_t current = 1;
+        int32_t width = 1;  // of its subscripts
     };
     std::vector<array_state> state;  // by depth
 
-    void name_entry(column_entry& e, const column_entry& f, int32_t depth, bool element) {
-        if (f.name == "FILLER") {
-            e.name = "FILLER";
-            return;
-        }
-        e.name = f.name;
+    // Appends the subscripts to a column copied from its field (and so
+    // already named as the field); a FILLER stays FILLER.
+    void name_entry(column_entry& e, bool filler, int32_t depth, bool element) {
+        if (filler) return;
         const int32_t from = opts.expand_group_arrays ? 1 : depth;
         for (int32_t d = from; d <= depth; ++d) {
             const array_state& s = state[d];
             if (s.count <= 1) continue;
             if (d == depth && !element) break;
-            e.name += subscript(s.current, s.count, opts);
+            append_subscript(e.name, s.current, s.width, opts);
         }
     }
 
@@ -169,7 +192,10 @@ struct unroller {
             const int32_t n = occurs_of(f);
             const bool has_subordinates = i + 1 < old.size() && old[i + 1].depth == depth + 1;
 
-            column_entry plain = f;
+            const bool filler = named_filler(f.name);
+            // Each column is copied from its field in place, then adjusted.
+            out.push_back(f);
+            column_entry& plain = out.back();
             plain.fetch_offset = static_cast<int32_t>(f.fetch_offset - a + b);
             plain.occurs = 1;
             if (n > 1) {
@@ -178,21 +204,20 @@ struct unroller {
                 const int32_t span = static_cast<int32_t>(n * CD_stored_size(f));
                 plain.int_len = plain.bin_len = plain.tbl_len = span;
             }
-            state[depth] = {n, 1};
-            name_entry(plain, f, depth, false);
+            state[depth] = {n, 1, subscript_width(n, opts)};
+            name_entry(plain, filler, depth, false);
             const int64_t plain_offset = plain.fetch_offset;
-            out.push_back(std::move(plain));
 
             for (int32_t occ = 0; occ < n; ++occ) {
                 int64_t produced_offset = plain_offset;
                 if (n > 1) {
-                    column_entry element = f;
-                    element.occurs = 1;
                     produced_offset = plain_offset + occ * CD_stored_size(f);
-                    element.fetch_offset = static_cast<int32_t>(produced_offset);
                     state[depth].current = occ + 1;
-                    name_entry(element, f, depth, true);
-                    out.push_back(std::move(element));
+                    out.push_back(f);
+                    column_entry& element = out.back();
+                    element.occurs = 1;
+                    element.fetch_offset = static_cast<int32_t>(produced_offset);
+                    name_entry(element, filler, depth, true);
                 }
                 if (has_subordinates) level(i + 1, depth + 1, f.fetch_offset, produced_offset);
             }
@@ -215,18 +240,99 @@ std::vector<int32_t> subtree_ends(const std::vector<column_entry>& cols) {
 
 // ---- Duplicate suffixes ----
 
-// Appending to a string, not "_" + temporary: g++ 12 warns falsely
-// (-Wrestrict) on operator+ of a literal and a temporary.
-std::string number_suffix(int32_t k) { return std::string("_").append(std::to_string(k + 1)); }
-
 // A, B, ... Z, then the characters after Z up to "~". Further on the
 // character set has no printable characters left (and a char would wrap to
 // NUL, cutting the name), so the suffixes continue with two and more
 // letters, AA, AB, ..., which cannot repeat a single-character one.
-std::string letter_suffix(int32_t k) {
-    if (k <= '~' - 'A') return std::string("_") + static_cast<char>('A' + k);
-    return std::string("_").append(kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27));
+void letter_suffix(int32_t k, std::string& name) {
+    name += '_';
+    if (k <= '~' - 'A')
+        name += static_cast<char>('A' + k);
+    else
+        name += kvLetterNumber(static_cast<int64_t>(k) - ('~' - 'A' + 1) + 27);
 }
+
+// The "Changing <qualified name> to <new name>" line of each column the
+// numbered renaming changes, written before the change. The qualified name
+// is the parent's prefix (the names of the enclosing columns from depth 1
+// down, each followed by a period) and the column's own name. The renaming
+// goes name by name, so consecutive lines are for columns far apart: each
+// parent's prefix is built once and kept. Renaming a column that has
+// subordinates changes the prefixes below it, and every prefix is then
+// built again when next needed. Names hold no NUL (the reader's name
+// characters and the suffixes), so their bytes are what "%s" wrote.
+class change_lines {
+public:
+    explicit change_lines(const std::vector<column_entry>& cols)
+        : cols_(cols), parent_(parents_of(cols)), memo_(cols.size(), 0), line_(kLead), out_(console_out()) {}
+
+    void write(int32_t index, const std::string& name) {
+        const span above = prefix(parent_[index]);
+        const std::string& old = cols_[index].name;
+        const size_t length = kLead.size() + above.length + old.size() + 4 + name.size() + 1;
+        // The buffer only grows, and its lead stays: the pieces are copied
+        // in behind it.
+        if (line_.size() < length) line_.resize(length);
+        char* at = line_.data() + kLead.size();
+        at = put(at, prefix_text_.data() + above.start, above.length);
+        at = put(at, old.data(), old.size());
+        at = put(at, " to ", 4);
+        at = put(at, name.data(), name.size());
+        *at = '\n';
+        std::fwrite(line_.data(), 1, length, out_);
+        const size_t next = static_cast<size_t>(index) + 1;
+        if (next < cols_.size() && cols_[next].depth > cols_[index].depth) {
+            spans_.clear();
+            prefix_text_.clear();
+        }
+    }
+
+private:
+    static constexpr std::string_view kLead = "Changing ";
+
+    static char* put(char* at, const char* text, size_t length) {
+        std::memcpy(at, text, length);
+        return at + length;
+    }
+
+    struct span {
+        size_t start = 0;
+        size_t length = 0;
+        int32_t owner = -1;
+    };
+
+    // The prefix of the columns under p: empty for the record (or none).
+    span prefix(int32_t p) {
+        if (p < 0 || cols_[p].depth < 1) return {};
+        const uint32_t m = memo_[p];
+        if (m != 0 && m <= spans_.size() && spans_[m - 1].owner == p) return spans_[m - 1];
+        return build(p);
+    }
+
+    // Kept out of line, so that the lookup above stays small enough to
+    // go inline into every line written.
+    __attribute__((noinline)) span build(int32_t p) {
+        const span above = prefix(parent_[p]);
+        const span mine{prefix_text_.size(), above.length + cols_[p].name.size() + 1, p};
+        // Appending a part of the string to itself is safe (the old text
+        // stays until the new one is copied).
+        prefix_text_.append(prefix_text_, above.start, above.length);
+        prefix_text_.append(cols_[p].name) += '.';
+        spans_.push_back(mine);
+        memo_[p] = static_cast<uint32_t>(spans_.size());
+        return mine;
+    }
+
+    const std::vector<column_entry>& cols_;
+    const std::vector<int32_t> parent_;
+    // By column: 1 + its entry in spans_ when it was built; an entry that
+    // a rebuild gave to another column does not count.
+    std::vector<uint32_t> memo_;
+    std::vector<span> spans_;
+    std::string prefix_text_;  // the prefixes built since the last change
+    std::string line_;
+    FILE* out_;
+};
 
 // ---- Group prefixes ----
 
@@ -501,68 +607,14 @@ void omit_redefines(cobol_def& def) {
     def.field_count = static_cast<int32_t>(cols.size());
 }
 
-void rename_repeated_names(std::vector<column_entry>& cols, const suffix_renaming& how) {
-    const int32_t n = static_cast<int32_t>(cols.size());
-    std::unordered_map<std::string, int32_t> ids;
-    ids.reserve(cols.size() * 2);
-    // By name id, the columns of that name in ascending order. A step takes
-    // every holder after i away and then i itself, which is then the last
-    // one left, so removal is truncation and the lists never hold a column
-    // that has changed its name.
-    std::vector<std::vector<int32_t>> holders;
-    holders.reserve(cols.size() * 2);
-    std::vector<int32_t> id(cols.size());
-    auto intern = [&](const std::string& name) {
-        auto [it, fresh] = ids.try_emplace(name, static_cast<int32_t>(holders.size()));
-        if (fresh) holders.emplace_back();
-        return it->second;
-    };
-    auto hold = [&](int32_t c) {
-        std::vector<int32_t>& list = holders[id[c]];
-        if (list.empty() || list.back() < c)
-            list.push_back(c);
-        else
-            list.insert(std::upper_bound(list.begin(), list.end(), c), c);
-    };
-    for (int32_t i = 0; i < n; ++i) {
-        id[i] = intern(cols[i].name);
-        holders[id[i]].push_back(i);
-    }
-    auto rename = [&](int32_t c, int32_t k, const std::string& base, const std::string& name) {
-        if (how.renaming) how.renaming(c, k, base, name);
-        id[c] = intern(name);
-        hold(c);
-        cols[c].name = name;
-    };
-    std::vector<int32_t> later;
-    for (bool renamed = true; renamed;) {
-        renamed = false;
-        for (int32_t i = 0; i < n; ++i) {
-            if (!eligible(cols[i])) continue;
-            std::vector<int32_t>& same = holders[id[i]];
-            if (same.back() <= i) continue;
-            const auto first_later = std::upper_bound(same.begin(), same.end(), i);
-            later.assign(first_later, same.end());
-            same.erase(first_later, same.end());
-            same.pop_back();  // i
-            const std::string base = cols[i].name;
-            rename(i, 0, base, base + how.suffix(0));
-            for (size_t k = 1; k <= later.size(); ++k)
-                rename(later[k - 1], static_cast<int32_t>(k), base,
-                       base + how.suffix(static_cast<int32_t>(k)));
-            renamed = true;
-        }
-    }
-}
-
 void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts) {
     if (!def.fields) return;
     std::vector<column_entry>& cols = *def.fields;
-    const std::vector<int32_t> parent = parents_of(cols);
+    change_lines lines(cols);
     suffix_renaming how;
-    how.suffix = opts.resolve_dups == 2 ? letter_suffix : number_suffix;
+    how.suffix = opts.resolve_dups == 2 ? letter_suffix : kvAppendIndexSuffix;
     how.renaming = [&](int32_t index, int32_t, const std::string&, const std::string& name) {
-        say("Changing %s to %s\n", qualified_by_parents(cols, parent, index).c_str(), name.c_str());
+        lines.write(index, name);
     };
     rename_repeated_names(cols, how);
 }

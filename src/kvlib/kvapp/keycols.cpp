@@ -4,8 +4,6 @@
 #include "kvapp/keycols.h"
 
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "kvlog/kvraise.h"
@@ -30,26 +28,30 @@ void CD_parse_keycols(const char* list, def_entry* entry) {
     }
 
     // One pass over the columns finds the first column of every listed
-    // name; the table holds the few listed names, not the record's
-    // (which may be a million columns long).
+    // name. The list is a few words and the record may be a million
+    // columns long: each name is compared with the words still unmatched
+    // (most differ in length), and the pass ends once every word has its
+    // column, with no table of the record's names built for it.
     constexpr size_t kNone = static_cast<size_t>(-1);
-    std::unordered_map<std::string_view, size_t> first_of;
-    for (const std::string& w : words) first_of.emplace(w, kNone);
-    std::vector<column_entry>* columns = entry ? entry->fields.get() : nullptr;
-    if (columns && !first_of.empty())
-        for (size_t i = 0; i < columns->size(); ++i) {
-            auto it = first_of.find((*columns)[i].name);
-            if (it != first_of.end() && it->second == kNone) it->second = i;
-        }
+    std::vector<size_t> first(words.size(), kNone);
+    size_t unmatched = words.size();
+    const std::vector<column_entry>* columns = entry ? entry->fields.get() : nullptr;
+    for (size_t i = 0; columns && i < columns->size() && unmatched > 0; ++i) {
+        const std::string& name = (*columns)[i].name;
+        for (size_t w = 0; w < words.size(); ++w)
+            if (first[w] == kNone && words[w] == name) {
+                first[w] = i;
+                --unmatched;
+            }
+    }
 
     int found = 0;
-    for (const std::string& w : words) {
-        size_t index = first_of[w];
-        if (index == kNone) {
-            kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1242, {w});
+    for (size_t w = 0; w < words.size(); ++w) {
+        if (first[w] == kNone) {
+            kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1242, {words[w]});
             continue;
         }
-        (*columns)[index].key_column = 1;
+        (*entry->fields)[first[w]].key_column = 1;
         ++found;
     }
     if (found == 0) kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1243);

@@ -162,6 +162,24 @@ TEST(ExpandColumns, NumberedDuplicatesPrintTheirChanges) {
               "Changing ITEMS-3.QTY to QTY_3\n");
 }
 
+TEST(ExpandColumns, ChangeLinesNameAGroupByItsNameAtTheTime) {
+    // The group A_1 is renamed in the second pass, after lines for its
+    // subordinates were written under its old name; the later lines for
+    // them carry the new one.
+    cobol_def def = read_def(
+        "01 R.\n 05 A PIC X.\n 05 A PIC X.\n 05 A_1.\n  10 X PIC X.\n  10 X PIC X.\n  10 X_1 PIC X.\n");
+    console_capture console;
+    expand_options_t opts = defaults();
+    opts.resolve_dups = 1;
+    expand_columns(&def, opts);
+    EXPECT_EQ(named(def), "R A-1-1 A-2 A-1-2 X-1-1 X-2 X-1-2");
+    EXPECT_EQ(console.printed(),
+              "Changing A to A_1\nChanging A to A_2\n"
+              "Changing A_1.X to X_1\nChanging A_1.X to X_2\n"
+              "Changing A_1 to A_1_1\nChanging A_1 to A_1_2\n"
+              "Changing A_1_2.X_1 to X_1_1\nChanging A_1_2.X_1 to X_1_2\n");
+}
+
 TEST(ExpandColumns, SubscriptWidths) {
     struct width_case {
         int32_t style;
