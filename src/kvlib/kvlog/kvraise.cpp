@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <mutex>
+#include <new>
 
 #include "kvlog/kvmsg.h"
 
@@ -17,9 +18,13 @@ void* g_observer_user = nullptr;
 // One message at a time: the console-event thread may raise while the main
 // thread does, and the factory, its cache and the error context are shared.
 // Recursive, because creating a message may raise 1425. Never destroyed, so
-// a message raised while the process exits still finds it.
+// a message raised while the process exits still finds it. Built in place,
+// not on the heap: when the first message is that memory ran out, a
+// failing new here would raise it again from inside this initialisation,
+// which then waits for itself.
 std::recursive_timed_mutex& dispatch_lock() {
-    static std::recursive_timed_mutex* lock = new std::recursive_timed_mutex();
+    alignas(std::recursive_timed_mutex) static unsigned char room[sizeof(std::recursive_timed_mutex)];
+    static std::recursive_timed_mutex* lock = new (room) std::recursive_timed_mutex();
     return *lock;
 }
 
