@@ -162,7 +162,7 @@ private:
 };
 
 // The process-wide factory; the first call loads the catalogue and aborts
-// the process when that fails.
+// the process when that fails. Null to a call made while it loads.
 CMessageFactory* GetMessageFactory();
 
 // Runs every action of the message's severity in catalogue order; true

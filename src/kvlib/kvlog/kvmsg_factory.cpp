@@ -378,15 +378,19 @@ CMessage* CMessageFactory::BuildMessage(const CMessageDefinition* def, CSourceCo
     return message;
 }
 
+// Null while the catalogue is being loaded: a message raised meanwhile (a
+// failed allocation during the load) would find the severities half read.
 CMessageFactory* GetMessageFactory() {
-    if (!g_factory) {
+    static bool loading = false;
+    if (!g_factory && !loading) {
+        loading = true;
         auto* factory = new CMessageFactory();
-        g_factory = factory;
         if (!factory->LoadCatalogue()) {
-            g_factory = nullptr;
             delete factory;
             std::abort();
         }
+        g_factory = factory;
+        loading = false;
     }
     return g_factory;
 }

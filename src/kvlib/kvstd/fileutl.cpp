@@ -147,7 +147,10 @@ struct replacement {
     FILE* stream;
 };
 
-std::mutex g_replacements_lock;
+// Recursive: memory that runs out while the list is changed abends the
+// run, and the discard at exit then comes back for the list on the same
+// thread. The list is whole then: a failed allocation changes nothing.
+std::recursive_mutex g_replacements_lock;
 std::vector<replacement> g_replacements;
 
 void discard_at_exit() { kvDiscardReplacements(); }
@@ -223,20 +226,27 @@ FILE* kvOpenReplacement(const char* path, bool append) {
     struct stat info {};
     const bool exists = stat(path, &info) == 0;
     if (exists && !S_ISREG(info.st_mode)) return std::fopen(path, append ? "a" : "w");
-    std::string temporary;
-    FILE* stream = open_beside(path, append, exists ? &info : nullptr, temporary);
-    if (!stream) return nullptr;
     static std::once_flag registered;
     std::call_once(registered, [] { std::atexit(discard_at_exit); });
-    std::lock_guard<std::mutex> hold(g_replacements_lock);
-    g_replacements.push_back({path, temporary, stream});
-    return stream;
+    // What the list needs is allocated before the temporary file exists,
+    // so that running out of memory cannot leave a file the discard at
+    // exit does not know.
+    replacement entry{path, {}, nullptr};
+    {
+        std::lock_guard<std::recursive_mutex> hold(g_replacements_lock);
+        g_replacements.reserve(g_replacements.size() + 1);
+    }
+    entry.stream = open_beside(path, append, exists ? &info : nullptr, entry.temporary);
+    if (!entry.stream) return nullptr;
+    std::lock_guard<std::recursive_mutex> hold(g_replacements_lock);
+    g_replacements.push_back(std::move(entry));
+    return g_replacements.back().stream;
 }
 
 bool kvCommitReplacements() {
     std::vector<replacement> due;
     {
-        std::lock_guard<std::mutex> hold(g_replacements_lock);
+        std::lock_guard<std::recursive_mutex> hold(g_replacements_lock);
         due.swap(g_replacements);
     }
     bool ok = true;
@@ -256,7 +266,7 @@ bool kvCommitReplacements() {
 }
 
 void kvDiscardReplacements() {
-    std::lock_guard<std::mutex> hold(g_replacements_lock);
+    std::lock_guard<std::recursive_mutex> hold(g_replacements_lock);
     for (const replacement& r : g_replacements) unlink(r.temporary.c_str());
     g_replacements.clear();
 }

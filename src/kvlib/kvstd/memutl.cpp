@@ -17,6 +17,7 @@
 #include <string>
 
 #include "kvstd/raise.h"
+#include "kvstd/memhook.h"
 #include "kvstd/trace.h"
 
 static const kvModuleId kModule{"kvstd.util.mem", "$Id: memutl.cpp 1.0 tabcopy $"};
@@ -50,6 +51,7 @@ void fail_like_operator_new() {
 
 // Consults the failure seam; true when this allocation may go ahead.
 bool seam_allows() {
+    if (kvMemHookRefuses()) return false;
     long left = g_successes_left.load();
     while (left >= 0) {
         if (left == 0) {
@@ -136,13 +138,14 @@ void kvInstallMemoryFailureHandlers() {
 }
 
 void kvMemFailAfter(long successes) {
+    kvMemHookStop();
     g_seam_as_new.store(false);
     g_successes_left.store(successes < 0 ? -1 : successes);
 }
 
 void kvMemTestHookStartUp() {
     const char* value = std::getenv("KVXTESTMEMFAIL");
-    if (!value) return;
+    if (!value || kvMemHookStart(value)) return;
     const bool as_new = std::strncmp(value, "new:", 4) == 0;
     const char* digits = as_new ? value + 4 : value;
     char* end = nullptr;

@@ -23,7 +23,8 @@ void kvInstallMemoryFailureHandlers();
 
 // Test seam: after `successes` further successful allocations through the
 // wrappers, every allocation fails as if the system were out of memory.
-// A negative value switches the seam off (the default).
+// A negative value switches the seam off (the default), and with it the
+// counting modes of the hook below.
 void kvMemFailAfter(long successes);
 
 // Test hook for whole runs, called once at start-up: the environment
@@ -31,6 +32,7 @@ void kvMemFailAfter(long successes);
 // allocated. "N" makes every allocation through the wrappers after the
 // first N fail (1088); "new:N" makes the next one after the first N fail
 // the way operator new fails, by calling the installed new handler (1094).
-// Anything else, or an absent variable, leaves the seam off. Not meant
-// for operators; the tests of memory exhaustion use it.
+// "any:N", "any:N+" and "count" count allocations of every kind instead
+// (kvstd/memhook.h). Anything else, or an absent variable, leaves the seam
+// off. Not meant for operators; the tests of memory exhaustion use it.
 void kvMemTestHookStartUp();
