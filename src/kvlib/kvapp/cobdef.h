@@ -89,19 +89,30 @@ inline int64_t CD_stored_size(const column_entry& field) {
 // can apply the rule to the ones it keeps.
 class cd_redefinition_finder {
 public:
-    explicit cd_redefinition_finder(size_t fields = 0) { grow(fields); }
+    cd_redefinition_finder() = default;
     // The index of the field that `field`, at `index` right after
     // `previous` (null at index 0), redefines; 0 for none.
     int32_t add(const column_entry* previous, const column_entry& field, int32_t index);
 
 private:
-    // (depth, offset) -> first index there, in an open-addressing table
-    // (no allocation per field); a slot with index 0 is free.
+    // (depth, offset) -> first index there. Fields come in record order, so
+    // at each depth a new place nearly always lies past the last one: each
+    // depth keeps its places in ascending offset order, appended to and
+    // searched without hashing, and a million fields touch memory in order.
+    // A place before its depth's last one that is not there (the fields of
+    // a redefinition laid out differently) goes to an open-addressing table
+    // instead, whose slots with index 0 are free.
+    struct place {
+        int32_t offset;
+        int32_t first;
+    };
     struct slot {
         uint64_t place = 0;
         int32_t first = 0;
     };
-    void grow(size_t fields);
+    int32_t first_out_of_order(uint64_t key, int32_t index);
+    void grow();
+    std::vector<std::vector<place>> by_depth_;
     std::vector<slot> slots_;
     size_t used_ = 0;
 };

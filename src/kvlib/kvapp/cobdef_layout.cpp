@@ -92,10 +92,9 @@ size_t slot_of(uint64_t place, size_t mask) {
 
 }  // namespace
 
-void cd_redefinition_finder::grow(size_t fields) {
+void cd_redefinition_finder::grow() {
     size_t size = 16;
-    while (size < fields * 2) size *= 2;
-    if (size <= slots_.size()) return;
+    while (size < (used_ + 1) * 2) size *= 2;
     std::vector<slot> old = std::move(slots_);
     slots_.assign(size, slot{});
     for (const slot& s : old) {
@@ -106,26 +105,44 @@ void cd_redefinition_finder::grow(size_t fields) {
     }
 }
 
+// The first index at an out-of-order place, or `index` when it is the
+// first there.
+int32_t cd_redefinition_finder::first_out_of_order(uint64_t key, int32_t index) {
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    size_t at = slot_of(key, mask);
+    while (slots_[at].first && slots_[at].place != key) at = (at + 1) & mask;
+    if (slots_[at].first) return slots_[at].first;
+    slots_[at] = {key, index};
+    ++used_;
+    return index;
+}
+
 int32_t cd_redefinition_finder::add(const column_entry* previous, const column_entry& field, int32_t index) {
     if (index == 0) return 0;
-    if ((used_ + 1) * 2 > slots_.size()) grow(used_ + 1);
-    const uint64_t place = (static_cast<uint64_t>(static_cast<uint32_t>(field.depth)) << 32) |
-                           static_cast<uint32_t>(field.fetch_offset);
-    const size_t mask = slots_.size() - 1;
-    size_t at = slot_of(place, mask);
-    while (slots_[at].first && slots_[at].place != place) at = (at + 1) & mask;
-    const bool fresh = slots_[at].first == 0;
-    if (fresh) {
-        slots_[at] = {place, index};
-        ++used_;
+    const size_t depth = static_cast<uint16_t>(field.depth);
+    if (depth >= by_depth_.size()) by_depth_.resize(depth + 1);
+    std::vector<place>& run = by_depth_[depth];
+    int32_t first = index;
+    if (run.empty() || field.fetch_offset > run.back().offset) {
+        run.push_back({field.fetch_offset, index});
+    } else {
+        const auto at = std::lower_bound(run.begin(), run.end(), field.fetch_offset,
+                                         [](const place& p, int32_t offset) { return p.offset < offset; });
+        if (at->offset == field.fetch_offset)
+            first = at->first;
+        else
+            first = first_out_of_order((static_cast<uint64_t>(depth) << 32) |
+                                           static_cast<uint32_t>(field.fetch_offset),
+                                       index);
     }
     const bool header_before = previous && previous->depth == field.depth && !previous->elementary;
-    return fresh || header_before ? 0 : slots_[at].first;
+    return first == index || header_before ? 0 : first;
 }
 
 std::vector<int32_t> CD_redefinitions(const std::vector<column_entry>& fields) {
     std::vector<int32_t> redefined(fields.size(), 0);
-    cd_redefinition_finder finder(fields.size());
+    cd_redefinition_finder finder;
     for (size_t i = 0; i < fields.size(); ++i)
         redefined[i] = finder.add(i ? &fields[i - 1] : nullptr, fields[i], static_cast<int32_t>(i));
     return redefined;

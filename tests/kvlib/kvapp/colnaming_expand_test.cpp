@@ -370,6 +370,20 @@ TEST(Redefinitions, FindRedefinedColumnAndQualifiedName) {
     EXPECT_EQ(qualified_name(def, -1), "");
 }
 
+// A redefinition's subfields at offsets the original has not (B2 at 1)
+// are places behind the last one of their depth; a later one there (C2)
+// still finds the first.
+TEST(Redefinitions, PlacesBehindTheLastOfTheirDepth) {
+    cobol_def def = read_def(
+        "01 R.\n 05 A.\n  10 A1 PIC X(2).\n  10 A2 PIC X(2).\n 05 B REDEFINES A.\n"
+        "  10 B1 PIC X.\n  10 B2 PIC X(3).\n 05 C REDEFINES A.\n  10 C1 PIC X.\n  10 C2 PIC X(3).\n");
+    console_capture console;
+    expand_columns(&def, defaults());
+    // R A A1 A2 B B1 B2 C C1 C2
+    const std::vector<int32_t> want = {0, 0, 0, 0, 1, 2, 0, 1, 2, 6};
+    EXPECT_EQ(CD_redefinitions(*def.fields), want);
+}
+
 // ---- Duplicate suffixes ----
 
 TEST(DuplicateSuffixes, LettersAndRepeatedPasses) {
