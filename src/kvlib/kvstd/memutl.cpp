@@ -1,5 +1,6 @@
-// memutl: the allocation wrappers of the procedural code, and the one place
-// where running out of memory anywhere in the process ends up.
+// memutl: the allocation wrappers of the procedural code, the one place
+// where running out of memory anywhere in the process ends up, and the
+// advice on how large blocks are paged.
 //
 // Invariants: a size of 0 never reaches the allocator and never raises;
 // every refused allocation raises 1088 (allocator name, requested size) and
@@ -10,11 +11,14 @@
 #include "kvstd/memutl.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
 #include <string>
+
+#include <sys/mman.h>
 
 #include "kvstd/raise.h"
 #include "kvstd/memhook.h"
@@ -130,6 +134,14 @@ void memory_exhausted() {
 }
 
 }  // namespace
+
+void kvAdviseHugePages(void* block, size_t size) {
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kHuge - 1);
+    if (!block || end <= start) return;
+    madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
 void kvInstallMemoryFailureHandlers() {
     if (!g_reserve.load()) g_reserve.store(std::malloc(kReserveBytes));
