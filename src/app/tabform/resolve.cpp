@@ -22,6 +22,7 @@
 
 #include "kvapp/console.h"
 #include "kvlog/kvraise.h"
+#include "kvstd/nametab.h"
 #include "kvstd/strutl.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
@@ -313,38 +314,18 @@ private:
     memo memos_[kMemos];
 };
 
-// Names of the columns written so far, held as indexes into the items (no
-// copies) in an open-addressing table sized for every column.
-class seen_names {
-public:
-    seen_names(const std::vector<column_entry>& items, size_t columns) : items_(items) {
-        size_t size = 16;
-        while (size < columns * 2) size *= 2;
-        slots_.assign(size, slot{});
-    }
-    // Adds item i's name; true when an earlier column had it already.
-    bool add(size_t i) {
-        const std::string& name = items_[i].name;
-        const uint32_t hash = static_cast<uint32_t>(std::hash<std::string_view>()(name));
-        const size_t mask = slots_.size() - 1;
-        for (size_t at = hash & mask;; at = (at + 1) & mask) {
-            slot& s = slots_[at];
-            if (s.item == 0) {
-                s = {hash, static_cast<uint32_t>(i + 1)};
-                return false;
-            }
-            if (s.hash == hash && items_[s.item - 1].name == name) return true;
-        }
-    }
-
-private:
-    struct slot {
-        uint32_t hash = 0;
-        uint32_t item = 0;  // index + 1; 0: free
-    };
-    const std::vector<column_entry>& items_;
-    std::vector<slot> slots_;
-};
+// For each item, whether an earlier included item has its name; only the
+// included items are marked.
+std::vector<char> names_held_before(const std::vector<column_entry>& items, const std::vector<char>& included) {
+    std::vector<int32_t> at;  // the included items, in order
+    for (size_t i = 0; i < items.size(); ++i)
+        if (included[i]) at.push_back(static_cast<int32_t>(i));
+    const std::vector<int32_t> first =
+        kvFirstHolders(at.size(), [&](size_t k) { return std::string_view(items[static_cast<size_t>(at[k])].name); });
+    std::vector<char> held(items.size(), 0);
+    for (size_t k = 0; k < at.size(); ++k) held[static_cast<size_t>(at[k])] = first[k] != static_cast<int32_t>(k);
+    return held;
+}
 
 // Groups closed before item `i`, innermost first. `open[d]` is the latest
 // item of depth d before i, so the items that close are open[depth(i-1)]
@@ -431,8 +412,8 @@ void write_column_lines(ddl_out& out, const column_source& source) {
     const bool comments = templ_options.include_comments != 0;
     line_writer lines(out);
     shape_cache shapes;
-    cd_redefinition_finder redefinitions(comments ? items.size() : 0);
-    seen_names written(items, comments ? static_cast<size_t>(std::count(included.begin(), included.end(), 1)) : 0);
+    cd_redefinition_finder redefinitions;
+    const std::vector<char> held_before = comments ? names_held_before(items, included) : std::vector<char>();
     char separator = ' ';
     std::vector<size_t> open;  // latest item of each depth, up to the current one
     for (size_t i = 0; i < items.size(); ++i) {
@@ -443,7 +424,7 @@ void write_column_lines(ddl_out& out, const column_source& source) {
         const column_entry* target = redefined ? &items[static_cast<size_t>(redefined)] : nullptr;
         if (included[i]) {
             if (closes) end_group_comments(items, i, open, lines);
-            if (comments) column_comments(lines, item, written.add(i), target);
+            if (comments) column_comments(lines, item, held_before[i], target);
             const column_shape& shape = shapes.of(item);
             report_column(item, shape.resolved);
             column_line(lines, separator, item, shape);

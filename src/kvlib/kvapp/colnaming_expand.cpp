@@ -32,6 +32,7 @@
 #include "kvapp/colnaming_internal.h"
 #include "kvapp/console_input.h"
 #include "kvstd/fileutl.h"
+#include "kvstd/memutl.h"
 #include "kvstd/strutl.h"
 
 namespace {
@@ -541,6 +542,7 @@ void expand_columns(cobol_def* def, const expand_options_t& opts) {
     }
     std::vector<column_entry> columns;
     columns.reserve(static_cast<size_t>(count));
+    kvAdviseHugePages(columns.data(), columns.capacity() * sizeof(column_entry));
     const std::vector<int32_t> ends = subtree_ends(old);
     unroller u{old, ends, opts, columns, {}};
     u.level(0, old[0].depth, 0, 0);
@@ -581,7 +583,7 @@ void omit_redefines(cobol_def& def) {
     kept.reserve(cols.size());
     // The rule applies to the columns kept: a dropped column redefines
     // nothing that follows it.
-    cd_redefinition_finder redefinitions(cols.size());
+    cd_redefinition_finder redefinitions;
     std::vector<int32_t> path;  // kept index of the latest column per depth
     size_t i = 0;
     while (i < cols.size()) {

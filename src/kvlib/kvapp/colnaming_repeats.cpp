@@ -19,32 +19,34 @@ bool is_filler(std::string_view name) { return name == "FILLER"; }
 
 bool eligible(const column_entry& c) { return c.elementary && !is_filler(c.name); }
 
-uint32_t upper(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
+// Whether an eligible column's name recurs within the first columns: before
+// renaming, the fields of an array's first element recur in its second,
+// and the answer comes without a pass over the whole list.
+bool repeated_near_start(const std::vector<column_entry>& cols) {
+    constexpr size_t kNear = 1024;
+    kv_name_table names(64);
+    std::vector<char> eligible_seen;  // by name id
+    for (size_t i = 0; i < cols.size() && i < kNear; ++i) {
+        const size_t id = static_cast<size_t>(names.intern(cols[i].name));
+        if (id == eligible_seen.size()) eligible_seen.push_back(0);
+        if (eligible_seen[id]) return true;
+        if (eligible(cols[i])) eligible_seen[id] = 1;
+    }
+    return false;
+}
 
 // Whether a pass would rename anything: some eligible column's name recurs
-// in a later column. One lookup per column in a table of column indexes
-// (the names stay where they are); a name's slot holds its first eligible
-// column once it has one, else its first column.
+// in a later column. `eligible_seen[f]`: an eligible column of the name
+// first held at f has come.
 bool any_repeated(const std::vector<column_entry>& cols) {
-    size_t capacity = 16;
-    while (capacity < cols.size() * 2) capacity *= 2;
-    const size_t mask = capacity - 1;
-    kv_zeroed_slots slots(capacity);  // (upper hash << 32) | (index + 1)
+    if (repeated_near_start(cols)) return true;
+    const std::vector<int32_t> first =
+        kvFirstHolders(cols.size(), [&](size_t i) { return std::string_view(cols[i].name); });
+    std::vector<char> eligible_seen(cols.size(), 0);
     for (size_t i = 0; i < cols.size(); ++i) {
-        const uint32_t key = upper(kvNameHash(cols[i].name));
-        for (size_t at = key & mask;; at = (at + 1) & mask) {
-            const uint64_t slot = slots[at];
-            const uint64_t mine = (static_cast<uint64_t>(key) << 32) | (i + 1);
-            if (slot == 0) {
-                slots[at] = mine;
-                break;
-            }
-            const size_t j = static_cast<uint32_t>(slot) - 1;
-            if (upper(slot) != key || cols[j].name != cols[i].name) continue;
-            if (eligible(cols[j])) return true;
-            if (eligible(cols[i])) slots[at] = mine;
-            break;
-        }
+        const size_t f = static_cast<size_t>(first[i]);
+        if (f != i && eligible_seen[f]) return true;
+        if (eligible(cols[i])) eligible_seen[f] = 1;
     }
     return false;
 }
@@ -53,6 +55,11 @@ class repeat_renamer {
 public:
     repeat_renamer(std::vector<column_entry>& cols, const suffix_renaming& how)
         : cols_(cols), how_(how), names_(cols.size()), id_(cols.size()), next_(cols.size(), -1) {
+        // Reserved, not written: a definition whose names are all renamed
+        // once needs about twice as many names as columns, and a vector
+        // that outgrew its room would hold the old and the new at once.
+        head_.reserve(2 * cols.size() + 1);
+        tail_.reserve(2 * cols.size() + 1);
         filler_ = intern("FILLER");
         for (size_t i = 0; i < cols.size(); ++i) {
             id_[i] = intern(cols[i].name);
@@ -70,22 +77,24 @@ public:
             if (later < 0) continue;  // the last of its name
             release(i);
             base_.assign(names_.name(id_[i]));
-            name_.assign(base_);
-            rename(i, 0);
-            int32_t k = 1;
-            for (int32_t c = later; c >= 0; ++k) {
-                const int32_t following = next_[c];
-                rename(c, k);
-                c = following;
-            }
+            chain_.clear();
+            for (int32_t c = i; c >= 0; c = next_[c]) chain_.push_back(c);
+            rename_chain();
             renamed = true;
         }
         return renamed;
     }
 
 private:
-    int32_t intern(std::string_view name) {
-        const int32_t id = names_.intern(name);
+    static constexpr size_t kAhead = 16;
+    struct pending {
+        std::string name;
+        uint64_t hash = 0;
+    };
+
+    int32_t intern(std::string_view name) { return intern(name, kvNameHash(name)); }
+    int32_t intern(std::string_view name, uint64_t hash) {
+        const int32_t id = names_.intern(name, hash);
         if (static_cast<size_t>(id) == head_.size()) {
             head_.push_back(-1);
             tail_.push_back(-1);
@@ -127,13 +136,32 @@ private:
         tail_[id] = p;
     }
 
-    void rename(int32_t c, int32_t k) {
-        name_.resize(base_.size());  // the base stays, the suffix goes
-        how_.suffix(k, name_);
-        if (how_.renaming) how_.renaming(c, k, base_, name_);
-        id_[c] = intern(name_);
+    // Renames the columns of chain_, the k-th to base_ + suffix(k). A
+    // million new names make a name table far larger than the caches: each
+    // name is made kAhead columns before it is given, and its slot fetched
+    // from memory meanwhile.
+    void rename_chain() {
+        const auto prepare = [&](size_t k) {
+            if (k >= chain_.size()) return;
+            pending& p = ahead_[k % kAhead];
+            p.name.assign(base_);
+            how_.suffix(static_cast<int32_t>(k), p.name);
+            p.hash = kvNameHash(p.name);
+            names_.prefetch(p.hash);
+            __builtin_prefetch(&cols_[static_cast<size_t>(chain_[k])]);
+        };
+        for (size_t k = 0; k < kAhead; ++k) prepare(k);
+        for (size_t k = 0; k < chain_.size(); ++k) {
+            rename(chain_[k], static_cast<int32_t>(k), ahead_[k % kAhead]);
+            prepare(k + kAhead);
+        }
+    }
+
+    void rename(int32_t c, int32_t k, const pending& to) {
+        if (how_.renaming) how_.renaming(c, k, base_, to.name);
+        id_[c] = intern(to.name, to.hash);
         hold(c);
-        cols_[c].name = name_;
+        cols_[c].name = to.name;
     }
 
     std::vector<column_entry>& cols_;
@@ -145,7 +173,8 @@ private:
     std::vector<int32_t> head_;  // by name: its first holder, -1 for none
     std::vector<int32_t> tail_;  // by name: its last holder, -1 for none
     std::string base_;           // the name being resolved
-    std::string name_;           // the new name being given
+    std::vector<int32_t> chain_;  // the columns being renamed, in order
+    pending ahead_[kAhead];       // the names of chain_[k] to chain_[k + kAhead - 1]
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 // the names. Two names with the same 32 bits are told apart by their text.
 #include "kvstd/nametab.h"
 
+#include "kvstd/memutl.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -69,7 +71,10 @@ kv_zeroed_slots::kv_zeroed_slots(size_t count) : size_(count) {
     if (count == 0) return;
     for (;;) {
         data_.reset(static_cast<uint64_t*>(std::calloc(count, sizeof(uint64_t))));
-        if (data_) return;
+        if (data_) {
+            kvAdviseHugePages(data_.get(), count * sizeof(uint64_t));
+            return;
+        }
         std::new_handler handler = std::get_new_handler();
         if (!handler) throw std::bad_alloc();
         handler();
@@ -78,13 +83,26 @@ kv_zeroed_slots::kv_zeroed_slots(size_t count) : size_(count) {
 
 void kv_zeroed_slots::release::operator()(uint64_t* block) const { std::free(block); }
 
+namespace {
+
+bool over_three_quarters(size_t used, size_t capacity) { return used * 4 > capacity * 3; }
+
+// The arena's offsets are 32-bit: four gigabytes of distinct names is more
+// than any record's columns can name, and is refused as memory is.
+[[noreturn]] void arena_full() {
+    if (std::new_handler handler = std::get_new_handler()) handler();
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
 kv_name_table::kv_name_table(size_t expected) {
     size_t capacity = 16;
-    while (capacity < expected * 2) capacity *= 2;
+    while (over_three_quarters(expected, capacity)) capacity *= 2;
     slots_ = kv_zeroed_slots(capacity);
-    start_.reserve(expected + 1);
+    start_.reserve(2 * expected + 1);
     start_.push_back(0);
-    arena_.reserve(expected * 8);
+    arena_.reserve(expected * 16);
 }
 
 inline size_t kv_name_table::probe(std::string_view name, uint64_t hash) const {
@@ -105,10 +123,11 @@ int32_t kv_name_table::intern(std::string_view name, uint64_t hash) {
     size_t at = probe(name, hash);
     if (slots_[at] != 0) return id_in(slots_[at]);
     const int32_t id = size();
+    if (arena_.size() + name.size() > UINT32_MAX) arena_full();
     arena_.append(name.data(), name.size());
-    start_.push_back(arena_.size());
+    start_.push_back(static_cast<uint32_t>(arena_.size()));
     slots_[at] = slot_of(upper(hash), id);
-    if (static_cast<size_t>(size()) * 2 > slots_.size()) grow();
+    if (over_three_quarters(static_cast<size_t>(size()), slots_.size())) grow();
     return id;
 }
 
@@ -123,4 +142,77 @@ void kv_name_table::grow() {
         while (slots_[at] != 0) at = (at + 1) & mask;
         slots_[at] = slot;
     }
+}
+
+namespace {
+
+// The cell of a 32-bit hash in a map of 2^bits cells: a multiplicative hash
+// of it, so that the map and a table probed with the hash's low bits do
+// not share their collisions. A cell is two bits of a 64-bit word: the low
+// one says a name has it, the high one that a second name has it too.
+uint64_t cell_of(uint32_t key, unsigned bits) { return (key * 0x9E3779B97F4A7C15ULL) >> (64 - bits); }
+size_t word_of(uint64_t cell) { return static_cast<size_t>(cell >> 5); }
+unsigned shift_of(uint64_t cell) { return static_cast<unsigned>(cell & 31) * 2; }
+
+// How far ahead of its use a name's hash is made and its cell fetched.
+constexpr size_t kAhead = 16;
+
+}  // namespace
+
+std::vector<int32_t> kvFirstHolders(size_t count, const std::function<std::string_view(size_t)>& name_of) {
+    std::vector<int32_t> first(count);
+    if (count == 0) return first;
+    // Sixteen cells a name: about one name in sixteen shares its cell.
+    unsigned bits = 6;
+    while ((uint64_t{1} << bits) < 16 * static_cast<uint64_t>(count)) ++bits;
+    kv_zeroed_slots cells((uint64_t{1} << bits) / 32);
+    std::vector<uint32_t> keys(count);
+    const auto hash_ahead = [&](size_t i) {
+        if (i >= count) return;
+        keys[i] = upper(kvNameHash(name_of(i)));
+        __builtin_prefetch(cells.data() + word_of(cell_of(keys[i], bits)));
+    };
+    for (size_t i = 0; i < kAhead; ++i) hash_ahead(i);
+    for (size_t i = 0; i < count; ++i) {
+        hash_ahead(i + kAhead);
+        const uint64_t cell = cell_of(keys[i], bits);
+        uint64_t& word = cells[word_of(cell)];
+        const unsigned shift = shift_of(cell);
+        word |= ((word >> shift & 1) << (shift + 1)) | (uint64_t{1} << shift);
+    }
+    // The names whose cell is shared, in list order, in a table of
+    // (key << 32) | (index + 1) that grows as they come.
+    kv_zeroed_slots slots(64);
+    size_t used = 0;
+    for (size_t i = 0; i < count; ++i) {
+        first[i] = static_cast<int32_t>(i);
+        if (i + kAhead < count) __builtin_prefetch(cells.data() + word_of(cell_of(keys[i + kAhead], bits)));
+        const uint64_t cell = cell_of(keys[i], bits);
+        if (!(cells[word_of(cell)] >> (shift_of(cell) + 1) & 1)) continue;
+        size_t mask = slots.size() - 1;
+        size_t at = keys[i] & mask;
+        for (; slots[at] != 0; at = (at + 1) & mask) {
+            const uint64_t slot = slots[at];
+            if (upper(slot) != keys[i]) continue;
+            const size_t j = static_cast<uint32_t>(slot) - 1;
+            if (name_of(j) == name_of(i)) break;
+        }
+        if (slots[at] != 0) {
+            first[i] = static_cast<int32_t>(static_cast<uint32_t>(slots[at]) - 1);
+            continue;
+        }
+        slots[at] = (static_cast<uint64_t>(keys[i]) << 32) | (i + 1);
+        if (++used * 4 > slots.size() * 3) {
+            kv_zeroed_slots wider(slots.size() * 2);
+            mask = wider.size() - 1;
+            for (size_t from = 0; from < slots.size(); ++from) {
+                if (slots[from] == 0) continue;
+                size_t to = upper(slots[from]) & mask;
+                while (wider[to] != 0) to = (to + 1) & mask;
+                wider[to] = slots[from];
+            }
+            std::swap(slots, wider);
+        }
+    }
+    return first;
 }

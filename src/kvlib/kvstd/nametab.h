@@ -4,13 +4,17 @@
 // copied once, not once per table that holds it, and nothing is allocated
 // per name (the arena, the offsets and the slots grow by doubling).
 //
-// The lookup is open addressing with linear probing; each slot keeps the
-// name's hash beside its id, so a probe touches the text only on a full
-// hash match and growing never hashes a name again.
+// The lookup is open addressing with linear probing, at most three quarters
+// full; each slot keeps the name's hash beside its id, so a probe touches
+// the text only on a full hash match and growing never hashes a name again.
+// Room is reserved for twice the names expected: memory reserved and never
+// written costs no real memory, and a table that outgrows its estimate
+// then does not hold its old and new arrays at once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +31,7 @@ public:
     explicit kv_zeroed_slots(size_t count = 0);
     uint64_t& operator[](size_t at) { return data_.get()[at]; }
     uint64_t operator[](size_t at) const { return data_.get()[at]; }
+    const uint64_t* data() const { return data_.get(); }
     size_t size() const { return size_; }
 
 private:
@@ -46,6 +51,9 @@ public:
     int32_t intern(std::string_view name) { return intern(name, kvNameHash(name)); }
     // The same with the hash already computed (kvNameHash of `name`).
     int32_t intern(std::string_view name, uint64_t hash);
+    // Starts fetching the slot a name of this hash is looked up in, for a
+    // lookup some steps later.
+    void prefetch(uint64_t hash) const { __builtin_prefetch(slots_.data() + ((hash >> 32) & (slots_.size() - 1))); }
     // The id of `name`, or -1.
     int32_t find(std::string_view name) const;
 
@@ -62,6 +70,14 @@ private:
     void grow();
 
     std::string arena_;
-    std::vector<size_t> start_;   // arena offset of each id, and one past the last
-    kv_zeroed_slots slots_;  // a power of two, at most half full
+    std::vector<uint32_t> start_;  // arena offset of each id, and one past the last
+    kv_zeroed_slots slots_;        // a power of two, at most three quarters full
 };
+
+// For a list of `count` names (name_of(i) is the i-th, count at most
+// INT32_MAX), the first holder of each: the least j <= i whose name equals
+// the i-th. Made for lists far larger than the caches, where a table of
+// every name costs a wait for memory per name: a first pass marks each
+// name's hash in a bit map of sixteen bits a name, and only the names whose
+// mark another shares go into a table, small enough to stay in the caches.
+std::vector<int32_t> kvFirstHolders(size_t count, const std::function<std::string_view(size_t)>& name_of);

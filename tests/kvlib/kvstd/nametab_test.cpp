@@ -1,11 +1,12 @@
 // Name table: ids in first-seen order across growth, lookups of names
 // that share a prefix or differ in one byte at every position the hash
-// reads in a different way.
+// reads in a different way; first holders of long lists.
 #include "kvstd/nametab.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -46,3 +47,22 @@ TEST(NameTable, HashReadsEveryByte) {
 }
 
 }  // namespace
+
+// First holders against the plain definition, on lists where names repeat
+// near and far, most names are alone, and the lists are long enough that
+// many cells are shared by names that differ.
+TEST(FirstHolders, MatchThePlainDefinition) {
+    for (size_t count : {0u, 1u, 2u, 17u, 5000u, 70000u}) {
+        std::vector<std::string> names(count);
+        for (size_t i = 0; i < count; ++i)
+            names[i] = i % 7 == 3 ? "R-" + std::to_string(i * 2654435761u % 97) : "U-" + std::to_string(i);
+        const std::vector<int32_t> first =
+            kvFirstHolders(count, [&](size_t i) { return std::string_view(names[i]); });
+        ASSERT_EQ(first.size(), count);
+        std::unordered_map<std::string, int32_t> seen;
+        for (size_t i = 0; i < count; ++i) {
+            const int32_t want = seen.try_emplace(names[i], static_cast<int32_t>(i)).first->second;
+            ASSERT_EQ(first[i], want) << count << " " << names[i];
+        }
+    }
+}
