@@ -311,8 +311,6 @@ void add_reserved_words(const std::string& line) {
 
 namespace {
 
-// Column names are upper case already: only a name with a lower-case
-// letter is upshifted to be looked up.
 // `lower`: the name has a lower-case letter, so it is upshifted to be
 // looked up (column names are upper case already).
 bool is_reserved(std::string_view name, bool lower) {
@@ -321,26 +319,28 @@ bool is_reserved(std::string_view name, bool lower) {
     return reserved_set.find(name) != reserved_set.end();
 }
 
-// Per character: 0 not allowed in a plain name, 1 allowed, 2 a lower-case
-// letter (allowed, but the name is upshifted to be looked up).
+// Per character: kOdd not allowed in a plain name, kLower a lower-case
+// letter (allowed, but the name is upshifted to be looked up), 0 allowed.
+constexpr unsigned char kOdd = 1, kLower = 2;
 constexpr auto kNameChar = [] {
     std::array<unsigned char, 256> kind{};
-    for (int c = 'A'; c <= 'Z'; ++c) kind[c] = 1;
-    for (int c = 'a'; c <= 'z'; ++c) kind[c] = 2;
-    for (int c = '0'; c <= '9'; ++c) kind[c] = 1;
-    kind['_'] = 1;
+    kind.fill(kOdd);
+    for (int c = 'A'; c <= 'Z'; ++c) kind[c] = 0;
+    for (int c = 'a'; c <= 'z'; ++c) kind[c] = kLower;
+    for (int c = '0'; c <= '9'; ++c) kind[c] = 0;
+    kind['_'] = 0;
     return kind;
 }();
 
 bool needs_quotes(std::string_view name) {
     if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return true;
-    bool lower = false;
+    unsigned kinds = 0;
     for (char c : name) {
         const unsigned kind = kNameChar[static_cast<unsigned char>(c)];
-        if (kind == 0) return true;
-        lower |= kind == 2;
+        if (kind & kOdd) return true;
+        kinds |= kind;
     }
-    return is_reserved(name, lower);
+    return is_reserved(name, kinds & kLower);
 }
 
 }  // namespace
