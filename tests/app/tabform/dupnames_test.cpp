@@ -2,6 +2,7 @@
 // fast check against the plain every-pair rules on random definitions.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <random>
 #include <set>
@@ -49,6 +50,8 @@ struct dup_case {
     const char* printed;
 };
 
+void PrintTo(const dup_case& c, std::ostream* os) { *os << c.what; }
+
 class DupFields : public testing::TestWithParam<dup_case> {};
 
 TEST_P(DupFields, NamesAndReports) {
@@ -83,7 +86,14 @@ INSTANTIATE_TEST_SUITE_P(
         dup_case{"lettered", kResolveDupAlphaIndex, {"R/", "X", "X", "X"}, "R X_1 X_B X_C",
                  "Changing redundant field names X\n"},
         dup_case{"lettered, meeting an old name", kResolveDupAlphaIndex, {"R/", "X", "X", "X_B"},
-                 "R X_1 X_B_1 X_B_B", "Changing redundant field names X\nChanging redundant field names X_B\n"}));
+                 "R X_1 X_B_1 X_B_B", "Changing redundant field names X\nChanging redundant field names X_B\n"}),
+    // Named for what each case shows, so that ctest lists them readably.
+    [](const testing::TestParamInfo<dup_case>& info) {
+        std::string name = info.param.what;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
 
 TEST(DupFieldsAlpha, LettersStayUniquePastZ) {
     std::vector<std::string> items{"R/"};
