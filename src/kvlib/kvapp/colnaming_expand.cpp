@@ -262,25 +262,31 @@ void letter_suffix(int32_t k, std::string& name) {
 // subordinates changes the prefixes below it, and every prefix is then
 // built again when next needed. Names hold no NUL (the reader's name
 // characters and the suffixes), so their bytes are what "%s" wrote.
+//
+// The lines go to the console 64 KB at a time, and the rest when the
+// renaming is over (flush): nothing else writes there meanwhile, and a
+// million columns make a million lines.
 class change_lines {
 public:
     explicit change_lines(const std::vector<column_entry>& cols)
-        : cols_(cols), parent_(parents_of(cols)), memo_(cols.size(), 0), line_(kLead), out_(console_out()) {}
+        : cols_(cols), parent_(parents_of(cols)), memo_(cols.size(), 0), out_(console_out()) {}
+    ~change_lines() { flush(); }
 
     void write(int32_t index, const std::string& name) {
         const span above = prefix(parent_[index]);
         const std::string& old = cols_[index].name;
         const size_t length = kLead.size() + above.length + old.size() + 4 + name.size() + 1;
-        // The buffer only grows, and its lead stays: the pieces are copied
-        // in behind it.
-        if (line_.size() < length) line_.resize(length);
-        char* at = line_.data() + kLead.size();
+        // The buffer only grows: the pieces are copied in behind what is held.
+        if (lines_.size() < held_ + length) lines_.resize(std::max(held_ + length, kChunk + length));
+        char* at = lines_.data() + held_;
+        at = put(at, kLead.data(), kLead.size());
         at = put(at, prefix_text_.data() + above.start, above.length);
         at = put(at, old.data(), old.size());
         at = put(at, " to ", 4);
         at = put(at, name.data(), name.size());
         *at = '\n';
-        std::fwrite(line_.data(), 1, length, out_);
+        held_ += length;
+        if (held_ >= kChunk) flush();
         const size_t next = static_cast<size_t>(index) + 1;
         if (next < cols_.size() && cols_[next].depth > cols_[index].depth) {
             spans_.clear();
@@ -288,8 +294,14 @@ public:
         }
     }
 
+    void flush() {
+        if (held_ > 0) std::fwrite(lines_.data(), 1, held_, out_);
+        held_ = 0;
+    }
+
 private:
     static constexpr std::string_view kLead = "Changing ";
+    static constexpr size_t kChunk = 64 * 1024;
 
     static char* put(char* at, const char* text, size_t length) {
         std::memcpy(at, text, length);
@@ -331,7 +343,8 @@ private:
     std::vector<uint32_t> memo_;
     std::vector<span> spans_;
     std::string prefix_text_;  // the prefixes built since the last change
-    std::string line_;
+    std::string lines_;        // the lines not written yet: its first held_ bytes
+    size_t held_ = 0;
     FILE* out_;
 };
 
@@ -619,6 +632,7 @@ void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts) {
         lines.write(index, name);
     };
     rename_repeated_names(cols, how);
+    lines.flush();
 }
 
 void resolve_dups_by_group(cobol_def& def, const expand_options_t& opts) {
