@@ -8,11 +8,12 @@
 #include "tabform/templ.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -312,35 +313,62 @@ void add_reserved_words(const std::string& line) {
 namespace {
 
 // `lower`: the name has a lower-case letter, so it is upshifted to be
-// looked up (column names are upper case already).
-bool is_reserved(std::string_view name, bool lower) {
-    if (name.size() < 64 && !(reserved_last[name.size()] >> char_bit(name.back()) & 1)) return false;
+// looked up (column names are upper case already). Out of line, so that
+// the first look below stays cheap for the names it rules out.
+__attribute__((noinline)) bool in_reserved_set(std::string_view name, bool lower) {
     if (lower) return reserved_set.count(kvUpshifted(std::string(name))) != 0;
     return reserved_set.find(name) != reserved_set.end();
 }
 
-// Per character: kOdd not allowed in a plain name, kLower a lower-case
-// letter (allowed, but the name is upshifted to be looked up), 0 allowed.
-constexpr unsigned char kOdd = 1, kLower = 2;
-constexpr auto kNameChar = [] {
-    std::array<unsigned char, 256> kind{};
-    kind.fill(kOdd);
-    for (int c = 'A'; c <= 'Z'; ++c) kind[c] = 0;
-    for (int c = 'a'; c <= 'z'; ++c) kind[c] = kLower;
-    for (int c = '0'; c <= '9'; ++c) kind[c] = 0;
-    kind['_'] = 0;
-    return kind;
-}();
+bool is_reserved(std::string_view name, bool lower) {
+    if (name.size() < 64 && !(reserved_last[name.size()] >> char_bit(name.back()) & 1)) return false;
+    return in_reserved_set(name, lower);
+}
+
+// A name is plain when every byte is an upper-case letter, a digit or '_',
+// or a lower-case letter, which sends it to the reserved-word lookup
+// upshifted. Every column line asks, so eight bytes are tested at once.
+constexpr uint64_t kEachByte = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+
+// The high bit of each byte of `w` (every byte below 0x80) that lies in
+// [lo, hi]: neither sum carries into the next byte.
+constexpr uint64_t bytes_in(uint64_t w, uint64_t lo, uint64_t hi) {
+    return (w + kEachByte * (0x80 - lo)) & ~(w + kEachByte * (0x7F - hi)) & kHighBits;
+}
+
+// Eight bytes of a name: false when one may not stand in a plain name;
+// `lower` gathers the lower-case letters.
+bool plain_bytes(uint64_t w, uint64_t& lower) {
+    if (w & kHighBits) return false;
+    const uint64_t small = bytes_in(w, 'a', 'z');
+    lower |= small;
+    return (small | bytes_in(w, 'A', 'Z') | bytes_in(w, '0', '9') | bytes_in(w, '_', '_')) == kHighBits;
+}
+
+uint64_t load8(const char* at) {
+    uint64_t w;
+    std::memcpy(&w, at, 8);
+    return w;
+}
 
 bool needs_quotes(std::string_view name) {
     if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return true;
-    unsigned kinds = 0;
-    for (char c : name) {
-        const unsigned kind = kNameChar[static_cast<unsigned char>(c)];
-        if (kind & kOdd) return true;
-        kinds |= kind;
+    const char* p = name.data();
+    const size_t n = name.size();
+    uint64_t lower = 0;
+    if (n < 8) {
+        char padded[8] = {'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A'};
+        std::memcpy(padded, p, n);
+        if (!plain_bytes(load8(padded), lower)) return true;
+    } else {
+        size_t at = 0;
+        for (; at + 8 <= n; at += 8)
+            if (!plain_bytes(load8(p + at), lower)) return true;
+        // The last bytes, in one load that overlaps the ones before.
+        if (at < n && !plain_bytes(load8(p + n - 8), lower)) return true;
     }
-    return is_reserved(name, kinds & kLower);
+    return is_reserved(name, lower != 0);
 }
 
 }  // namespace

@@ -235,3 +235,47 @@ TEST_F(TemplTest, ExpandDdlOptions) {
 }
 
 }  // namespace
+
+namespace {
+
+// Which names a quoting template quotes: odd bytes at every place the
+// eight-byte test reads them (inside a word, in the overlap of the last
+// load, in a short name's padding), a leading digit, reserved words in
+// either case, and a quote in the name doubled.
+TEST_F(TemplTest, QuotedNames) {
+    read_template(std::string("# Table Creation Section\nCREATE TABLE ?TABLE (?COLUMNS)\n") + kMinimalTypes +
+                  "# Miscellaneous Parameters Section\nQUOTENAMES \"\n# Reserved Words Section\nSELECT, User\n");
+    ASSERT_TRUE(recorder.empty());
+    const struct {
+        std::string name;
+        std::string written;
+    } cases[] = {
+        {"A", "A"},
+        {"A_1", "A_1"},
+        {"ABCDEFGH", "ABCDEFGH"},
+        {"ABCDEFGHIJKLMNOP_123", "ABCDEFGHIJKLMNOP_123"},
+        {"lower_case", "lower_case"},
+        {"", "\"\""},
+        {"1A", "\"1A\""},
+        {"A-B", "\"A-B\""},
+        {"ABCDEFG-", "\"ABCDEFG-\""},
+        {"ABCDEFGH-", "\"ABCDEFGH-\""},
+        {"-BCDEFGHIJ", "\"-BCDEFGHIJ\""},
+        {"ABCDEFGHIJKLMNO ", "\"ABCDEFGHIJKLMNO \""},
+        {"A@", "\"A@\""},
+        {"A[", "\"A[\""},
+        {"A`", "\"A`\""},
+        {"A{", "\"A{\""},
+        {"A/", "\"A/\""},
+        {"A:", "\"A:\""},
+        {"\xC3\x84RGER", "\"\xC3\x84RGER\""},
+        {"A\"B", "\"A\"\"B\""},
+        {"SELECT", "\"SELECT\""},
+        {"select", "\"select\""},
+        {"USER", "\"USER\""},
+        {"SELECTS", "SELECTS"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(templ_sql_name(c.name), c.written) << c.name;
+}
+
+}  // namespace
