@@ -28,6 +28,8 @@ struct type_case {
     int32_t scale;
 };
 
+void PrintTo(const type_case& c, std::ostream* os) { *os << c.entry; }
+
 class ElementaryTypes : public testing::TestWithParam<type_case> {};
 
 TEST_P(ElementaryTypes, TypeLengthsAndScale) {
@@ -130,6 +132,8 @@ struct error_case {
     const char* entry;
     const char* error;
 };
+
+void PrintTo(const error_case& c, std::ostream* os) { *os << c.entry; }
 
 class EntryErrors : public testing::TestWithParam<error_case> {};
 

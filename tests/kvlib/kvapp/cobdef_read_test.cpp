@@ -34,6 +34,8 @@ struct error_fixture {
     const char* error;
 };
 
+void PrintTo(const error_fixture& f, std::ostream* os) { *os << f.file; }
+
 class ReaderErrors : public testing::TestWithParam<error_fixture> {};
 
 TEST_P(ReaderErrors, ReportTextAndStartLine) {

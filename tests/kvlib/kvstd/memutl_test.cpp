@@ -39,6 +39,8 @@ struct FailCase {
     int size;
 };
 
+void PrintTo(const FailCase& c, std::ostream* os) { *os << c.allocator << " " << c.size; }
+
 class MemutlFailure : public MemutlTest, public ::testing::WithParamInterface<FailCase> {};
 
 // Refused allocations, whether by the system or for an impossible size,

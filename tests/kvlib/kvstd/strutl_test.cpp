@@ -15,6 +15,8 @@ struct TextCase {
     const char* expected;
 };
 
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.input; }
+
 class UpshiftTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(UpshiftTest, UpperCasesOutsideQuotesOnly) {
