@@ -120,21 +120,23 @@ int32_t cd_redefinition_finder::first_out_of_order(uint64_t key, int32_t index) 
 
 int32_t cd_redefinition_finder::add(const column_entry* previous, const column_entry& field, int32_t index) {
     if (index == 0) return 0;
-    const size_t depth = static_cast<uint16_t>(field.depth);
-    if (depth >= by_depth_.size()) by_depth_.resize(depth + 1);
-    std::vector<place>& run = by_depth_[depth];
+    const uint64_t key = (static_cast<uint64_t>(static_cast<uint16_t>(field.depth)) << 32) |
+                         static_cast<uint32_t>(field.fetch_offset);
     int32_t first = index;
-    if (run.empty() || field.fetch_offset > run.back().offset) {
-        run.push_back({field.fetch_offset, index});
+    if (field.depth < 0) {
+        // Only a list built by hand has one; it has no run of its own.
+        first = first_out_of_order(key, index);
     } else {
-        const auto at = std::lower_bound(run.begin(), run.end(), field.fetch_offset,
-                                         [](const place& p, int32_t offset) { return p.offset < offset; });
-        if (at->offset == field.fetch_offset)
-            first = at->first;
-        else
-            first = first_out_of_order((static_cast<uint64_t>(depth) << 32) |
-                                           static_cast<uint32_t>(field.fetch_offset),
-                                       index);
+        const size_t depth = static_cast<size_t>(field.depth);
+        if (depth >= by_depth_.size()) by_depth_.resize(depth + 1);
+        std::vector<place>& run = by_depth_[depth];
+        if (run.empty() || field.fetch_offset > run.back().offset) {
+            run.push_back({field.fetch_offset, index});
+        } else {
+            const auto at = std::lower_bound(run.begin(), run.end(), field.fetch_offset,
+                                             [](const place& p, int32_t offset) { return p.offset < offset; });
+            first = at->offset == field.fetch_offset ? at->first : first_out_of_order(key, index);
+        }
     }
     const bool header_before = previous && previous->depth == field.depth && !previous->elementary;
     return first == index || header_before ? 0 : first;

@@ -78,6 +78,7 @@ private:
 // INT32_MAX), the first holder of each: the least j <= i whose name equals
 // the i-th. Made for lists far larger than the caches, where a table of
 // every name costs a wait for memory per name: a first pass marks each
-// name's hash in a bit map of sixteen bits a name, and only the names whose
-// mark another shares go into a table, small enough to stay in the caches.
+// name's hash in a map of sixteen two-bit cells a name, and only the names
+// whose cell another shares go into a table, small enough to stay in the
+// caches.
 std::vector<int32_t> kvFirstHolders(size_t count, const std::function<std::string_view(size_t)>& name_of);
