@@ -356,32 +356,37 @@ TEST(Redefinitions, ArrayElementsAreNotRedefinitionsOfTheirHeader) {
     EXPECT_EQ(CD_redefinitions(*def.fields), std::vector<int32_t>(12, 0));
 }
 
+// Which column each redefines, by position. In the second case a
+// redefinition's subfields lie at offsets the original has not (B2 at 1):
+// places behind the last one of their depth, where a later one (C2) still
+// finds the first.
 TEST(Redefinitions, FindRedefinedColumnAndQualifiedName) {
-    cobol_def def = read_def(
-        "01 R.\n 05 X PIC X.\n 05 A PIC X(4).\n 05 B REDEFINES A PIC 9(4).\n 05 C REDEFINES A.\n"
-        "  10 C1 PIC X(4).\n 05 D PIC X.\n");
-    console_capture console;
-    expand_columns(&def, defaults());
-    // R X A B C C1 D
-    const std::vector<int32_t> want = {0, 0, 0, 2, 2, 0, 0};
-    EXPECT_EQ(CD_redefinitions(*def.fields), want);
-    EXPECT_EQ(qualified_name(def, 5), "C.C1");
+    const struct {
+        const char* text;
+        std::vector<int32_t> want;
+        const char* fifth;  // the qualified name of column 5
+    } cases[] = {
+        // R X A B C C1 D
+        {"01 R.\n 05 X PIC X.\n 05 A PIC X(4).\n 05 B REDEFINES A PIC 9(4).\n 05 C REDEFINES A.\n"
+         "  10 C1 PIC X(4).\n 05 D PIC X.\n",
+         {0, 0, 0, 2, 2, 0, 0},
+         "C.C1"},
+        // R A A1 A2 B B1 B2 C C1 C2
+        {"01 R.\n 05 A.\n  10 A1 PIC X(2).\n  10 A2 PIC X(2).\n 05 B REDEFINES A.\n"
+         "  10 B1 PIC X.\n  10 B2 PIC X(3).\n 05 C REDEFINES A.\n  10 C1 PIC X.\n  10 C2 PIC X(3).\n",
+         {0, 0, 0, 0, 1, 2, 0, 1, 2, 6},
+         "B.B1"},
+    };
+    for (const auto& c : cases) {
+        cobol_def def = read_def(c.text);
+        console_capture console;
+        expand_columns(&def, defaults());
+        EXPECT_EQ(CD_redefinitions(*def.fields), c.want) << c.text;
+        EXPECT_EQ(qualified_name(def, 5), c.fifth);
+    }
+    cobol_def def = read_def("01 R.\n 05 X PIC X.\n");
     EXPECT_EQ(qualified_name(def, 0), "R");
     EXPECT_EQ(qualified_name(def, -1), "");
-}
-
-// A redefinition's subfields at offsets the original has not (B2 at 1)
-// are places behind the last one of their depth; a later one there (C2)
-// still finds the first.
-TEST(Redefinitions, PlacesBehindTheLastOfTheirDepth) {
-    cobol_def def = read_def(
-        "01 R.\n 05 A.\n  10 A1 PIC X(2).\n  10 A2 PIC X(2).\n 05 B REDEFINES A.\n"
-        "  10 B1 PIC X.\n  10 B2 PIC X(3).\n 05 C REDEFINES A.\n  10 C1 PIC X.\n  10 C2 PIC X(3).\n");
-    console_capture console;
-    expand_columns(&def, defaults());
-    // R A A1 A2 B B1 B2 C C1 C2
-    const std::vector<int32_t> want = {0, 0, 0, 0, 1, 2, 0, 1, 2, 6};
-    EXPECT_EQ(CD_redefinitions(*def.fields), want);
 }
 
 // ---- Duplicate suffixes ----
