@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -53,12 +52,6 @@ templ_var* find_var(const std::string& upper_name) {
     for (templ_var& v : variables())
         if (v.name == upper_name) return &v;
     return nullptr;
-}
-
-std::string decimal(int64_t number) {
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "%" PRId64, number);
-    return buffer;
 }
 
 // The value of a text that is wholly a decimal integer: an optional "-",
@@ -152,10 +145,10 @@ size_t expand_reference(const std::string& text, size_t at, ddl_out& out) {
     int64_t result = 0;
     const size_t after = apply_arithmetic(text, end, var->number, result);
     if (after != std::string::npos) {
-        out.append(decimal(result));
+        out.append(std::to_string(result));
         return after;
     }
-    out.append(var->text ? *var->text : decimal(var->number));
+    out.append(var->text ? *var->text : std::to_string(var->number));
     return end;
 }
 
@@ -193,7 +186,7 @@ void set_templ_var(const char* name, const char* text, int64_t number) {
     }
     if (number != 0) {
         var->number = number;
-        var->text = decimal(number);
+        var->text = std::to_string(number);
     }
 }
 
@@ -202,7 +195,7 @@ bool get_templ_var(std::string& name, int64_t& number, std::string& text) {
     const templ_var* var = find_var(name);
     if (!var) return false;
     number = var->number;
-    text = var->text ? *var->text : (var->number ? decimal(var->number) : std::string());
+    text = var->text ? *var->text : (var->number ? std::to_string(var->number) : std::string());
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Data type codes of column_entry::data_type.
@@ -100,21 +101,13 @@ private:
     // depth keeps its places in ascending offset order, appended to and
     // searched without hashing, and a million fields touch memory in order.
     // A place before its depth's last one that is not there (the fields of
-    // a redefinition laid out differently) goes to an open-addressing table
-    // instead, whose slots with index 0 are free.
+    // a redefinition laid out differently) is rare: it goes to a map.
     struct place {
         int32_t offset;
         int32_t first;
     };
-    struct slot {
-        uint64_t place = 0;
-        int32_t first = 0;
-    };
-    int32_t first_out_of_order(uint64_t key, int32_t index);
-    void grow();
     std::vector<std::vector<place>> by_depth_;
-    std::vector<slot> slots_;
-    size_t used_ = 0;
+    std::unordered_map<uint64_t, int32_t> out_of_order_;
 };
 
 // The rule for every field at once, in one pass: 0 for a field that

@@ -83,49 +83,17 @@ struct layout_pass {
 
 }  // namespace
 
-namespace {
-
-size_t slot_of(uint64_t place, size_t mask) {
-    // Fibonacci hashing spreads offsets that differ in their low bits only.
-    return static_cast<size_t>((place * 0x9E3779B97F4A7C15ull) >> 20) & mask;
-}
-
-}  // namespace
-
-void cd_redefinition_finder::grow() {
-    size_t size = 16;
-    while (size < (used_ + 1) * 2) size *= 2;
-    std::vector<slot> old = std::move(slots_);
-    slots_.assign(size, slot{});
-    for (const slot& s : old) {
-        if (!s.first) continue;
-        size_t at = slot_of(s.place, size - 1);
-        while (slots_[at].first) at = (at + 1) & (size - 1);
-        slots_[at] = s;
-    }
-}
-
-// The first index at an out-of-order place, or `index` when it is the
-// first there.
-int32_t cd_redefinition_finder::first_out_of_order(uint64_t key, int32_t index) {
-    if ((used_ + 1) * 2 > slots_.size()) grow();
-    const size_t mask = slots_.size() - 1;
-    size_t at = slot_of(key, mask);
-    while (slots_[at].first && slots_[at].place != key) at = (at + 1) & mask;
-    if (slots_[at].first) return slots_[at].first;
-    slots_[at] = {key, index};
-    ++used_;
-    return index;
-}
-
 int32_t cd_redefinition_finder::add(const column_entry* previous, const column_entry& field, int32_t index) {
     if (index == 0) return 0;
     const uint64_t key = (static_cast<uint64_t>(static_cast<uint16_t>(field.depth)) << 32) |
                          static_cast<uint32_t>(field.fetch_offset);
+    // The first index at an out-of-order place, or `index` when it is the
+    // first there.
+    const auto first_out_of_order = [&] { return out_of_order_.try_emplace(key, index).first->second; };
     int32_t first = index;
     if (field.depth < 0) {
         // Only a list built by hand has one; it has no run of its own.
-        first = first_out_of_order(key, index);
+        first = first_out_of_order();
     } else {
         const size_t depth = static_cast<size_t>(field.depth);
         if (depth >= by_depth_.size()) by_depth_.resize(depth + 1);
@@ -135,7 +103,7 @@ int32_t cd_redefinition_finder::add(const column_entry* previous, const column_e
         } else {
             const auto at = std::lower_bound(run.begin(), run.end(), field.fetch_offset,
                                              [](const place& p, int32_t offset) { return p.offset < offset; });
-            first = at->offset == field.fetch_offset ? at->first : first_out_of_order(key, index);
+            first = at->offset == field.fetch_offset ? at->first : first_out_of_order();
         }
     }
     const bool header_before = previous && previous->depth == field.depth && !previous->elementary;

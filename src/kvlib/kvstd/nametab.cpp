@@ -182,39 +182,18 @@ std::vector<int32_t> kvFirstHolders(size_t count, const std::function<std::strin
         const unsigned shift = shift_of(cell);
         word |= ((word >> shift & 1) << (shift + 1)) | (uint64_t{1} << shift);
     }
-    // The names whose cell is shared, in list order, in a table of
-    // (key << 32) | (index + 1) that grows as they come.
-    kv_zeroed_slots slots(64);
-    size_t used = 0;
+    // The names whose cell is shared, in list order, in a name table; the
+    // first holder of each by its id.
+    kv_name_table shared;
+    std::vector<int32_t> holder;
     for (size_t i = 0; i < count; ++i) {
         first[i] = static_cast<int32_t>(i);
         if (i + kAhead < count) __builtin_prefetch(cells.data() + word_of(cell_of(keys[i + kAhead], bits)));
         const uint64_t cell = cell_of(keys[i], bits);
         if (!(cells[word_of(cell)] >> (shift_of(cell) + 1) & 1)) continue;
-        size_t mask = slots.size() - 1;
-        size_t at = keys[i] & mask;
-        for (; slots[at] != 0; at = (at + 1) & mask) {
-            const uint64_t slot = slots[at];
-            if (upper(slot) != keys[i]) continue;
-            const size_t j = static_cast<uint32_t>(slot) - 1;
-            if (name_of(j) == name_of(i)) break;
-        }
-        if (slots[at] != 0) {
-            first[i] = static_cast<int32_t>(static_cast<uint32_t>(slots[at]) - 1);
-            continue;
-        }
-        slots[at] = (static_cast<uint64_t>(keys[i]) << 32) | (i + 1);
-        if (++used * 4 > slots.size() * 3) {
-            kv_zeroed_slots wider(slots.size() * 2);
-            mask = wider.size() - 1;
-            for (size_t from = 0; from < slots.size(); ++from) {
-                if (slots[from] == 0) continue;
-                size_t to = upper(slots[from]) & mask;
-                while (wider[to] != 0) to = (to + 1) & mask;
-                wider[to] = slots[from];
-            }
-            std::swap(slots, wider);
-        }
+        const size_t id = static_cast<size_t>(shared.intern(name_of(i)));
+        if (id == holder.size()) holder.push_back(static_cast<int32_t>(i));
+        first[i] = holder[id];
     }
     return first;
 }
