@@ -117,18 +117,6 @@ std::string without_newline(const std::string& line) {
     return line;
 }
 
-// One line with its newline (none on a last line that lacks it); false at
-// the end of the file.
-bool read_line(FILE* stream, std::string& line) {
-    line.clear();
-    int c;
-    while ((c = std::getc(stream)) != EOF) {
-        line.push_back(static_cast<char>(c));
-        if (c == '\n') break;
-    }
-    return !line.empty();
-}
-
 // A Y/N/number word of a type-map row. A number is read like its leading
 // decimal digits (0 without any); it must fit the 16-bit field and must not
 // collide with the stored value of N. Returns false for a refused number.
@@ -434,7 +422,7 @@ void read_templ_file() {
     section current = section::none;
     templ_text.clear();
     std::string line;
-    while (read_line(stream, line)) {
+    while (kvReadLine(stream, line)) {
         if (header_of(line, current)) continue;
         if (line[0] == '#') continue;  // a comment, in every section
         // Empty lines are text in the Table Creation Section, noise elsewhere.

@@ -67,7 +67,7 @@ void discard_pending_input() {
 }
 
 bool read_answer(std::string& line) {
-    if (naming_in) return read_console_line(naming_in, line);
+    if (naming_in) return kvReadLine(naming_in, line);
     return kvConsoleReadLine(line, SIZE_MAX);
 }
 
@@ -512,16 +512,6 @@ std::string kvLetterNumber(int64_t n) {
 void set_naming_console(FILE* in, FILE* out) {
     naming_in = in;
     naming_out = out;
-}
-
-bool read_console_line(FILE* in, std::string& line) {
-    line.clear();
-    for (;;) {
-        const int c = std::getc(in);
-        if (c == EOF) return !line.empty();
-        line += static_cast<char>(c);
-        if (c == '\n') return true;
-    }
 }
 
 int64_t count_expanded_columns(const cobol_def& def) {

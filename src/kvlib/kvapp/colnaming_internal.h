@@ -19,9 +19,6 @@ std::string qualified_name(const cobol_def& def, int32_t index);
 // Where the pass prints its lines and reads the long-name answers; null
 // restores standard output or standard input.
 void set_naming_console(FILE* in, FILE* out);
-// Reads one line, its line end included when there is one, of any length.
-// Returns false at end of input with nothing read.
-bool read_console_line(FILE* in, std::string& line);
 
 // Steps of the pass, in the order expand_columns runs them.
 int64_t count_expanded_columns(const cobol_def& def);

@@ -97,6 +97,16 @@ std::string kvFileIdentity(FILE* stream) {
     return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
+bool kvReadLine(FILE* stream, std::string& line) {
+    line.clear();
+    for (;;) {
+        const int c = std::getc(stream);
+        if (c == EOF) return !line.empty();
+        line += static_cast<char>(c);
+        if (c == '\n') return true;
+    }
+}
+
 bool kvWriteFlush(FILE* stream, const void* data, size_t size) {
     if (!stream) return false;
     errno = 0;

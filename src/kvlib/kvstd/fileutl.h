@@ -17,6 +17,10 @@ int kvIsRegularFile(const char* path);
 // whatever path reached it; empty when the system does not say.
 std::string kvFileIdentity(FILE* stream);
 
+// Reads one line, its line end included when there is one, of any length.
+// Returns false at the end of the stream with nothing read.
+bool kvReadLine(FILE* stream, std::string& line);
+
 // Writes `size` bytes to `stream` and flushes it. False when the stream did
 // not take them all; errno then says why.
 bool kvWriteFlush(FILE* stream, const void* data, size_t size);

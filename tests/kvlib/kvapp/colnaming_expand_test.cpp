@@ -579,22 +579,6 @@ TEST(LongNames, Dialogue) {
     }
 }
 
-TEST(LongNames, ReadConsoleLine) {
-    FILE* f = std::tmpfile();
-    std::fputs("one\n\nlast", f);
-    std::rewind(f);
-    std::string line;
-    EXPECT_TRUE(read_console_line(f, line));
-    EXPECT_EQ(line, "one\n");
-    EXPECT_TRUE(read_console_line(f, line));
-    EXPECT_EQ(line, "\n");
-    EXPECT_TRUE(read_console_line(f, line));
-    EXPECT_EQ(line, "last");
-    EXPECT_FALSE(read_console_line(f, line));
-    EXPECT_EQ(line, "");
-    std::fclose(f);
-}
-
 // ---- The fast passes against the plain rules ----
 
 namespace plain {

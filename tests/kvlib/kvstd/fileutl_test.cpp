@@ -124,4 +124,20 @@ TEST_F(FileutlTest, WriteFailuresWaitForTheOutermostScope) {
     EXPECT_TRUE(kvOutputLost());
 }
 
+TEST(ReadLine, KeepsLineEndsAndTakesALastLineWithoutOne) {
+    FILE* f = std::tmpfile();
+    std::fputs("one\n\nlast", f);
+    std::rewind(f);
+    std::string line;
+    EXPECT_TRUE(kvReadLine(f, line));
+    EXPECT_EQ(line, "one\n");
+    EXPECT_TRUE(kvReadLine(f, line));
+    EXPECT_EQ(line, "\n");
+    EXPECT_TRUE(kvReadLine(f, line));
+    EXPECT_EQ(line, "last");
+    EXPECT_FALSE(kvReadLine(f, line));
+    EXPECT_EQ(line, "");
+    std::fclose(f);
+}
+
 }  // namespace
