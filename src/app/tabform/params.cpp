@@ -400,13 +400,14 @@ bool names_ddl_file(const std::string& path, int depth) {
     while (!found && line_start(stream, line, kKeep)) {
         size_t at = 0;
         const std::string word = command_word(line, at);
-        if (word == "DDLFILE") found = true;
+        // A command word or an OBEY path made with references is only known
+        // when the file is read.
+        if (word == "DDLFILE" || word.find('?') != std::string::npos) found = true;
         if (word != "OBEY") continue;
         token_reader tokens(line);
         tokens.move_to(at);
         std::string obey;
         if (!tokens.next(" \t\r", obey)) continue;  // refused when read: names nothing
-        // A path made of references is only known when the file is read.
         found = line.size() >= kKeep || obey.find('?') != std::string::npos || depth > 0 ||
                 names_ddl_file(obey, depth + 1);
     }

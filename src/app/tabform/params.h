@@ -27,7 +27,8 @@ extern TABUTL_array* def_table;
 void get_infile_params();
 // Whether the run parameter file at `path`, or an OBEY file it names, holds
 // a DDLFILE command; true also when that cannot be told before the run
-// (a file that is not a regular one, an OBEY path made of references).
+// (a file that is not a regular one, a command word or an OBEY path made
+// with references).
 bool names_ddl_file(const std::string& path, int depth = 0);
 // DDLFILE: opens the DDL file (PURGE, APPEND) and writes its header.
 void create_tabform_file(const std::string& command);

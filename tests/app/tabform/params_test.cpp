@@ -454,6 +454,8 @@ TEST_F(Params, DdlFileIsLookedForBeforeTheRun) {
         {"OBEY " + obey + "\n", true},
         {"OBEY " + path("none.par") + "\n", true},  // unreadable: may name one
         {"OBEY ?SOMEWHERE\n", true},
+        {"DDLFILE?EMPTY x.sql\n", true},  // a command word made with references
+        {"?MACRO\n", true},
         {"OBEY\n", false},
         {"FILE t\n  DDLFILE-LIKE;\n", false},
     };
