@@ -31,6 +31,8 @@ inline void check_definition(const cobol_def& def) {
     FUZZ_CHECK(def.def_name == f[0].name);
     FUZZ_CHECK(f[0].depth == 0);
     FUZZ_CHECK(static_cast<int64_t>(f[0].occurs) * f[0].int_len <= CD_MAX_BYTES);
+    bool redefines = false;
+    for (const column_entry& c : f) redefines = redefines || c.redefines_before_naming != 0;
     std::vector<size_t> parents;  // open groups, innermost last
     for (size_t i = 0; i < f.size(); ++i) {
         const column_entry& c = f[i];
@@ -45,6 +47,14 @@ inline void check_definition(const cobol_def& def) {
             FUZZ_CHECK(!has_children);
             FUZZ_CHECK(known_type(c.data_type));
             FUZZ_CHECK(c.int_len >= 1);
+            FUZZ_CHECK(c.usage <= CD_USAGE_DISPLAY2 && c.sign <= CD_SIGN_COMPLEMENT);
+            FUZZ_CHECK(c.p_scale >= -CD_MAX_P_SCALING && c.p_scale <= CD_MAX_P_SCALING);
+            // A SYNCHRONIZED binary item lies on a boundary of its size,
+            // unless a redefinition placed it.
+            const bool aligned_kind = c.usage == CD_USAGE_BINARY || c.usage == CD_USAGE_NATIVE_BINARY ||
+                                      c.usage == CD_USAGE_FLOAT || c.usage == CD_USAGE_POINTER ||
+                                      c.usage == CD_USAGE_INDEX;
+            if (c.sync && aligned_kind && !redefines) FUZZ_CHECK(c.fetch_offset % c.int_len == 0);
         } else {
             FUZZ_CHECK(has_children);
         }

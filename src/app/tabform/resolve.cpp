@@ -39,18 +39,35 @@ bool is_filler(const column_entry& item) { return item.name == "FILLER"; }
 
 }  // namespace
 
+namespace {
+
+// The digits a number needs: those stored (a separate sign byte is none of
+// them) and the P positions that scale them up; leading P positions add
+// decimal places that hold zero, so the scale then exceeds the digits.
+int32_t numeric_precision(const column_entry& column, int64_t stored) {
+    const int64_t digits = column.p_scale < 0 ? std::max<int64_t>(stored, column.scale) : stored + column.p_scale;
+    return static_cast<int32_t>(std::min<int64_t>(digits, INT32_MAX));
+}
+
+int32_t display_digits(const column_entry& column) {
+    const bool separate = column.sign == CD_SIGN_LEADING_SEPARATE || column.sign == CD_SIGN_TRAILING_SEPARATE;
+    return column.int_len - (separate ? 1 : 0);
+}
+
+}  // namespace
+
 derived_type derive_type(const column_entry& column) {
     switch (column.data_type) {
         case CD_TYPE_CHAR: return {"CHAR", column.bin_len};
         case CD_TYPE_VARCHAR: return {"VARCHAR", column.bin_len};
-        case CD_TYPE_BIN16: return {"SMALLINT", 4};
-        case CD_TYPE_BIN32: return {"INTEGER", 9};
-        case CD_TYPE_BIN64: return {"LARGEINT", 18};
+        case CD_TYPE_BIN16: return {"SMALLINT", numeric_precision(column, 4)};
+        case CD_TYPE_BIN32: return {"INTEGER", numeric_precision(column, 9)};
+        case CD_TYPE_BIN64: return {"LARGEINT", numeric_precision(column, 18)};
         case CD_TYPE_FLOAT32: return {"REAL", column.bin_len};
         case CD_TYPE_FLOAT64: return {"DOUBLE", column.bin_len};
-        case CD_TYPE_UNUM: return {"UDECIMAL", column.int_len};
-        case CD_TYPE_SNUM: return {"DECIMAL", column.int_len};
-        case CD_TYPE_PACKED: return {"DECIMAL", column.ext_len};
+        case CD_TYPE_UNUM: return {"UDECIMAL", numeric_precision(column, display_digits(column))};
+        case CD_TYPE_SNUM: return {"DECIMAL", numeric_precision(column, display_digits(column))};
+        case CD_TYPE_PACKED: return {"DECIMAL", numeric_precision(column, column.ext_len)};
         // The reader builds no other code; such a column finds no row.
         default: return {"", column.bin_len};
     }
@@ -151,7 +168,9 @@ resolved_shape resolve_shape(const column_entry& column) {
     resolved_shape r;
     r.type = derived.name;
     r.precision = derived.precision;
-    if (column.scale != 0 && (r.type == "SMALLINT" || r.type == "INTEGER" || r.type == "LARGEINT")) r.type = "NUMERIC";
+    // A binary integer scaled by V or P is a decimal of its digits.
+    if ((column.scale != 0 || column.p_scale > 0) && (r.type == "SMALLINT" || r.type == "INTEGER" || r.type == "LARGEINT"))
+        r.type = "NUMERIC";
     const type_map_entry* row = find_row(r.type, r.precision, column.scale);
     if (!row && column.data_type == CD_TYPE_UNUM) {
         r.type = "DECIMAL";
@@ -262,6 +281,7 @@ struct column_shape {
 struct shape_key {
     int16_t data_type;
     bool not_null;
+    bool p_scaled;  // a scaled binary integer is a NUMERIC
     int32_t precision;
     int32_t scale;
     bool operator==(const shape_key&) const = default;
@@ -270,7 +290,8 @@ struct shape_key {
 struct shape_hash {
     size_t operator()(const shape_key& k) const {
         const uint64_t a = (static_cast<uint64_t>(static_cast<uint16_t>(k.data_type)) << 33) |
-                           (static_cast<uint64_t>(k.not_null) << 32) | static_cast<uint32_t>(k.precision);
+                           (static_cast<uint64_t>(k.not_null) << 32) | (static_cast<uint64_t>(k.p_scaled) << 31) |
+                           static_cast<uint32_t>(k.precision);
         return static_cast<size_t>(((a ^ (static_cast<uint64_t>(static_cast<uint32_t>(k.scale)) << 48)) *
                                     0x9E3779B97F4A7C15ull) >> 32);
     }
@@ -282,7 +303,8 @@ struct shape_hash {
 class shape_cache {
 public:
     const column_shape& of(const column_entry& column) {
-        const shape_key key{column.data_type, column_not_null(column), derive_type(column).precision, column.scale};
+        const shape_key key{column.data_type, column_not_null(column), column.p_scale > 0, derive_type(column).precision,
+                            column.scale};
         memo& m = memos_[shape_hash()(key) % kMemos];
         if (m.shape && m.key == key) return *m.shape;
         auto [it, fresh] = shapes_.try_emplace(key);

@@ -29,6 +29,40 @@ enum : int16_t {
     CD_TYPE_PACKED = 155,    // COMP-3
 };
 
+// How an elementary item's bytes hold its value, once the dialect has
+// given each usage word its meaning (column_entry::usage).
+enum cd_usage : uint8_t {
+    CD_USAGE_DISPLAY = 0,      // characters; numbers as zoned decimal digits
+    CD_USAGE_BINARY,           // big-endian binary (COMP, COMP-4, BINARY)
+    CD_USAGE_NATIVE_BINARY,    // binary in the machine's byte order (COMP-5, NATIVE-n)
+    CD_USAGE_PACKED,           // packed decimal with a sign nibble (COMP-3)
+    CD_USAGE_PACKED_UNSIGNED,  // packed decimal without a sign nibble (IBM COMP-6)
+    CD_USAGE_FLOAT,            // COMP-1 (4 bytes), COMP-2 (8 bytes)
+    CD_USAGE_POINTER,          // addresses: POINTER and its kinds
+    CD_USAGE_INDEX,            // INDEX
+    CD_USAGE_NATIONAL,         // PIC N, USAGE NATIONAL: UTF-16, 2 bytes a character
+    CD_USAGE_DBCS,             // PIC G, DISPLAY-1: double-byte characters
+    CD_USAGE_UTF8,             // PIC U
+    CD_USAGE_DISPLAY2,         // DISPLAY-2: text behind a 2-byte length
+};
+
+// Where the sign of a numeric item is (column_entry::sign).
+enum cd_sign : uint8_t {
+    CD_SIGN_NONE = 0,          // unsigned, or not a number
+    CD_SIGN_TRAILING,          // in the zone of the last byte, or the last nibble of a packed item
+    CD_SIGN_LEADING,           // in the zone of the first byte
+    CD_SIGN_TRAILING_SEPARATE, // a '+' or '-' byte after the digits
+    CD_SIGN_LEADING_SEPARATE,  // a '+' or '-' byte before the digits
+    CD_SIGN_COMPLEMENT,        // two's complement binary, or a float's sign bit
+};
+
+// The COBOL dialect a copybook is read in: the meaning of the usages whose
+// sizes differ between compilers.
+enum class cd_dialect : uint8_t {
+    tabcopy,   // COMP-4, COMP-5, COMP-6: 2, 4 and 8 bytes whatever the digits
+    ibm,       // IBM Enterprise COBOL: COMP-4 and COMP-5 sized by digits, COMP-6 unsigned packed
+};
+
 // Largest length or offset a field or group may have: every length and
 // offset of a record, and every offset of its unrolled occurrences, then
 // fits the 32-bit fields below. Larger records are refused when read.
@@ -42,11 +76,14 @@ inline constexpr int64_t CD_MAX_BYTES = 2147483647;
 inline constexpr int64_t CD_MAX_ITEM_BYTES = 134217727;
 inline constexpr int64_t CD_MAX_OCCURS = 99999999;
 inline constexpr size_t CD_MAX_NAME = 199;
+// Most P positions to the right of a picture's digits (each multiplies the
+// value by ten): IBM allows 31 digit positions in all, P included.
+inline constexpr int CD_MAX_P_SCALING = 31;
 
 // One field of a record, and after the naming pass one column. A record of
 // a million columns holds a million of these: the fields are grouped by
-// width so that none pads another, and the flags and codes that are only
-// ever 0 or 1 (or left 0 by the reader) take a byte each.
+// width so that none pads another, the flags are bits, and the codes that
+// are small or left 0 by the reader take a byte or half of one.
 struct column_entry {
     std::string name;           // upper case
     int32_t int_len = 0;        // bytes of one occurrence (groups too)
@@ -65,9 +102,15 @@ struct column_entry {
     int16_t data_type = 0;      // CD_TYPE_*, 0 for groups
     int16_t level_number = 0;   // as written; 0 for the record RECORD makes
     int16_t depth = 0;          // set when the record closes: 0 for the first field, parent + 1
-    int8_t elementary = 0;      // 1: has a data type clause; 0: group
-    int8_t key_column = 0;
-    int8_t nullable = 0;        // never set by the reader
+    uint8_t elementary : 1 = 0; // 1: has a data type clause; 0: group
+    uint8_t key_column : 1 = 0;
+    uint8_t nullable : 1 = 0;   // never set by the reader
+    uint8_t sync : 1 = 0;       // SYNCHRONIZED: aligned on its natural boundary
+    uint8_t usage : 4 = CD_USAGE_DISPLAY;  // cd_usage, for elementary items
+    uint8_t sign : 4 = CD_SIGN_NONE;       // cd_sign
+    // P positions: > 0 right of the digits, each multiplying the value by
+    // ten; < 0 left of them, decimal places that hold zero (in `scale` too).
+    int8_t p_scale = 0;
     int8_t data_subtype = 0;    // never set by the reader
     int8_t most_sig_dt = 0;     // never set by the reader
     int8_t least_sig_dt = 0;    // never set by the reader
@@ -115,12 +158,20 @@ private:
 std::vector<int32_t> CD_redefinitions(const std::vector<column_entry>& fields);
 
 // An entry as the copybook wrote it: what the record layout listings show
-// (the fields themselves hold derived names once named).
+// (the fields themselves hold derived names once named), and the slack
+// bytes the layout put around it.
 struct cd_entry_text {
     int16_t level = 0;          // the level number; 0 for the record RECORD makes
     std::string name;           // the data name, upper case
     std::string picture;        // the PICTURE string, or empty
     std::string usage;          // the usage word (COMP-3, BINARY, POINTER...), or empty
+    std::string depending_on;   // OCCURS ... DEPENDING ON: the object's name, or empty
+    // SYNCHRONIZED items are aligned by slack bytes: `slack_before` lie
+    // right before the entry's item (or before the group it begins), and
+    // `slack_after` at the end of each occurrence of an OCCURS group, so
+    // that every occurrence is aligned as the first.
+    int32_t slack_before = 0;
+    int32_t slack_after = 0;
 };
 
 // One record definition. Copies (def_entry) share `fields`, so a key flag
@@ -130,6 +181,7 @@ struct cobol_def {
     std::string def_name;       // name of the first field
     int32_t field_count = 0;    // == fields->size() for a closed definition
     int16_t first_level = 0;    // level number of the first entry as written (0: RECORD)
+    cd_dialect dialect = cd_dialect::tabcopy;  // the meaning of its usages
     // Non-null for every definition the reader produced; null only in a
     // default-constructed record.
     std::shared_ptr<std::vector<column_entry>> fields;
@@ -147,11 +199,37 @@ using def_entry = cobol_def;
 // hold indexes across reads, not references.
 std::vector<cobol_def>& CD_definitions();
 
+// How to read a definitions file, beside what its command says.
+struct cd_read_options {
+    std::vector<std::string> copylib;  // folders for COPY members, after the copying file's own
+    cd_dialect dialect = cd_dialect::tabcopy;  // unless the command names one
+};
+
+// What a read found that deserves a warning; the caller raises it.
+struct cd_read_notes {
+    // The first item whose fixed tabcopy-dialect size (COMP-4 2 bytes,
+    // COMP-5 4, COMP-6 8) holds fewer digits than its picture has, as
+    // IBM COBOL would size it otherwise; empty `field` when none.
+    std::string field;
+    std::string where;   // its line, as errors name lines
+    std::string usage;   // the usage word as written
+    int64_t digits = 0;
+    int32_t bytes = 0;
+};
+
 // Reads the file named by a COBOLDEFSFILE command ("COBOLDEFSFILE path
-// [FIXED|FREE|AUTO] [RECORD name]", the words after the path in any order)
-// and appends each record found to CD_definitions(); with RECORD, the
-// whole file is one definition of that name, every entry below it.
+// [FIXED|FREE|AUTO] [IBM|TABCOPY] [RECORD name]", the words after the path
+// in any order) and appends each record found to CD_definitions(); with
+// RECORD, the whole file is one definition of that name, every entry below
+// it. IBM or TABCOPY names the dialect, else `options.dialect` holds.
 // COPY members are looked for beside the file that copies them, then in
 // the `copylib` folders, then in those of the environment variable COBCPY.
 // Records closed before an error stay in the area.
+int CD_read_defs(std::string& error, const std::string& command, const cd_read_options& options,
+                 cd_read_notes* notes = nullptr);
 int CD_read_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib = {});
+
+// The name of a dialect as the commands write it (IBM, TABCOPY).
+const char* CD_dialect_name(cd_dialect dialect);
+// The dialect a word names, ignoring case; false for another word.
+bool CD_dialect_word(std::string_view word, cd_dialect& dialect);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,7 @@
 #include "kvapp/cobdef.h"
 
 // Opens the definitions file of a COBOLDEFSFILE command for CD_read_defs.
-int CD_open_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib = {});
+int CD_open_defs(std::string& error, const std::string& command, const cd_read_options& options = {});
 
 // Formats an error report into `error`, closes the definitions file if one
 // is open, and returns 0. While a statement is being read, the report is
@@ -24,20 +25,48 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
 int CD_error(std::string& error, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
-// Parses one data description entry (level number, name, clauses; a final
-// separator period is allowed) into `entry`. `current` is the record being
-// filled, consulted only for REDEFINES. `is_field` is 0 for entries that
-// describe no storage (level numbers 51 to 88).
-int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
-                   column_entry& entry, int& is_field, cd_entry_text* text = nullptr);
-
 enum class cd_sign_word { none, separate, embedded };
 
-// Derives data type, lengths and scale of an elementary entry from its
-// picture (null when it has none) and usage.
-int CD_set_data_type(std::string& error, column_entry& entry, const std::string* picture,
-                     bool comp_given, int comp_number, int native_size, cd_sign_word sign,
-                     bool display2);
+// The usage words of an entry, as written: each dialect gives some of them
+// their own meaning (CD_set_data_type).
+enum class cd_usage_word : uint8_t {
+    none, display, comp, binary, comp1, comp2, comp3, comp4, comp5, comp6,
+    native, pointer, pointer8, index, national, display1, display2,
+};
+
+// What parsing an entry found beyond the entry itself.
+struct cd_parse_facts {
+    cd_usage_word usage = cd_usage_word::none;
+    int64_t digits = 0;     // positions of its picture; 0 without one
+};
+
+// Parses one data description entry (level number, name, clauses; a final
+// separator period is allowed) into `entry`. `current` is the record being
+// filled, consulted for REDEFINES and for its dialect. `is_field` is 0 for
+// entries that describe no storage (level numbers 51 to 88).
+int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
+                   column_entry& entry, int& is_field, cd_entry_text* text = nullptr,
+                   cd_parse_facts* facts = nullptr);
+
+// What the clauses of an elementary entry say about its storage.
+struct cd_type_clauses {
+    const std::string* picture = nullptr;  // null: no PICTURE clause
+    cd_usage_word usage = cd_usage_word::none;
+    int native_size = 0;                   // NATIVE-n: n
+    cd_sign_word sign = cd_sign_word::none;
+    bool sign_leading = false;             // SIGN LEADING
+};
+
+// Derives data type, usage, sign, lengths and scale of an elementary entry
+// from its clauses, with the sizes of `dialect`. `digits` receives the
+// number of digit positions of its picture (0 without one).
+int CD_set_data_type(std::string& error, column_entry& entry, const cd_type_clauses& clauses,
+                     cd_dialect dialect, int64_t* digits = nullptr);
+
+// Whether a tabcopy-dialect binary item has more digits than its fixed
+// size holds (COMP-4 in 2 bytes, COMP-5 in 4, COMP-6 in 8), which IBM
+// COBOL would have given more bytes.
+bool CD_binary_too_narrow(cd_usage_word usage, int64_t digits);
 
 // Appends a parsed entry to the record being filled, checking its level
 // number against the group structure.

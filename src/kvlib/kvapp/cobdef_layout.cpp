@@ -22,21 +22,61 @@
 
 namespace {
 
+// The boundary a SYNCHRONIZED item is aligned on, as IBM COBOL aligns it:
+// binary, floating-point, pointer and index items on their own size
+// (halfword, fullword, doubleword); 1 (no alignment) for every other item,
+// whose SYNC has no effect.
+int64_t alignment_of(const column_entry& f) {
+    if (!f.elementary || !f.sync) return 1;
+    switch (f.usage) {
+    case CD_USAGE_BINARY: case CD_USAGE_NATIVE_BINARY: case CD_USAGE_FLOAT:
+    case CD_USAGE_POINTER: case CD_USAGE_INDEX:
+        return f.int_len;
+    default:
+        return 1;
+    }
+}
+
 struct layout_pass {
     std::vector<column_entry>& f;
+    std::vector<cd_entry_text>* texts;
     std::string& error;
     const std::string& record_name;
+    bool aligns;  // some item is SYNCHRONIZED: slack bytes may be needed
 
     int too_large() {
         return CD_error(error, "Record %s is too large (more than %lld bytes)", record_name.c_str(),
                         static_cast<long long>(CD_MAX_BYTES));
     }
 
+    cd_entry_text* text_of(size_t i) {
+        const int32_t t = f[i].text;
+        return texts && t >= 0 && static_cast<size_t>(t) < texts->size() ? &(*texts)[static_cast<size_t>(t)] : nullptr;
+    }
+
+    // Slack bytes before the item or group at index `child`, placed at
+    // `offset` in the record: the alignment of the first elementary item it
+    // begins with. A group that begins with a SYNCHRONIZED item moves as a
+    // whole, so the slack lies before it, as IBM COBOL places it after the
+    // preceding elementary item.
+    int64_t slack_before(size_t child, int64_t offset) {
+        if (!aligns) return 0;
+        size_t first = child;
+        while (first < f.size() && !f[first].elementary) ++first;
+        if (first >= f.size()) return 0;
+        const int64_t m = alignment_of(f[first]);
+        const int64_t slack = m > 1 ? (m - offset % m) % m : 0;
+        if (slack > 0)
+            if (cd_entry_text* t = text_of(child)) t->slack_before = static_cast<int32_t>(slack);
+        return slack;
+    }
+
     // Lays out the subtree of field g at offset `base`; `next` receives the
-    // index after the subtree.
-    int lay(size_t g, int64_t base, size_t& next) {
+    // index after the subtree, `align` the largest boundary inside it.
+    int lay(size_t g, int64_t base, size_t& next, int64_t& align) {
         if (base > CD_MAX_BYTES) return too_large();
         f[g].fetch_offset = static_cast<int32_t>(base);
+        align = alignment_of(f[g]);
         if (f[g].elementary) {
             next = g + 1;
             return 1;
@@ -53,15 +93,24 @@ struct layout_pass {
             if (redefining) {
                 if (redefined < 0 || static_cast<size_t>(redefined) >= child)
                     return CD_error(error, "Invalid REDEFINES field");
+                // A redefinition starts where what it redefines starts:
+                // compilers refuse one that would need slack first.
                 start = f[static_cast<size_t>(redefined)].fetch_offset;
+            } else {
+                const int64_t slack = slack_before(child, start);
+                start += slack;
+                s += slack;
             }
+            int64_t child_align = 1;
             if (c.elementary) {
                 if (start > CD_MAX_BYTES) return too_large();
                 c.fetch_offset = static_cast<int32_t>(start);
+                child_align = alignment_of(c);
                 j = child + 1;
-            } else if (!lay(child, start, j)) {
+            } else if (!lay(child, start, j, child_align)) {
                 return 0;
             }
+            align = std::max(align, child_align);
             // Both factors are at most CD_MAX_BYTES and CD_MAX_OCCURS: their
             // product fits 64 bits.
             const int64_t extent = static_cast<int64_t>(f[child].occurs) * CD_stored_size(f[child]);
@@ -74,12 +123,34 @@ struct layout_pass {
             }
             if (s > CD_MAX_BYTES || base + s > CD_MAX_BYTES) return too_large();
         }
+        // Every occurrence of a table must be aligned as the first: slack at
+        // the end of each occurrence rounds it up to its largest boundary.
+        if (f[g].occurs > 1 && align > 1 && s % align != 0) {
+            const int64_t slack = align - s % align;
+            s += slack;
+            if (cd_entry_text* t = text_of(g)) t->slack_after = static_cast<int32_t>(slack);
+            if (s > CD_MAX_BYTES || base + s > CD_MAX_BYTES) return too_large();
+        }
         column_entry& group = f[g];
         group.int_len = group.bin_len = group.tbl_len = group.ext_len = static_cast<int32_t>(s);
         next = j;
         return 1;
     }
 };
+
+// SYNCHRONIZED on a level-01 group synchronizes every elementary item in
+// it (IBM COBOL); on other groups it has no effect.
+bool spread_record_sync(std::vector<column_entry>& f) {
+    bool any = false;
+    int16_t synced_depth = -1;  // depth of the open level-01 group that has SYNC; -1: none
+    for (column_entry& c : f) {
+        if (synced_depth >= 0 && c.depth <= synced_depth) synced_depth = -1;
+        if (!c.elementary && c.sync && (c.level_number <= 1) && synced_depth < 0) synced_depth = c.depth;
+        if (c.elementary && synced_depth >= 0) c.sync = 1;
+        any = any || (c.elementary && c.sync);
+    }
+    return any;
+}
 
 }  // namespace
 
@@ -157,9 +228,11 @@ void CD_set_depths(cobol_def& def) {
 
 int CD_set_offsets(std::string& error, cobol_def& def) {
     std::vector<column_entry>& f = *def.fields;
-    layout_pass pass{f, error, f[0].name};
+    const bool aligns = spread_record_sync(f);
+    layout_pass pass{f, def.texts.get(), error, f[0].name, aligns};
     size_t next = 0;
-    if (!pass.lay(0, 0, next)) return 0;
+    int64_t align = 1;
+    if (!pass.lay(0, 0, next, align)) return 0;
     // The record's own OCCURS repeats the whole record; it must fit as well.
     if (static_cast<int64_t>(f[0].occurs) * f[0].int_len > CD_MAX_BYTES) return pass.too_large();
     return 1;

@@ -114,18 +114,14 @@ bool is_numeric_picture(std::string_view pic) {
 
 // What the clauses of one entry said.
 struct clause_values {
-    const std::string* picture = nullptr;
     std::string picture_text;
-    bool comp_given = false;
-    int comp_number = 0;
-    int native_size = 0;
-    cd_sign_word sign = cd_sign_word::none;
-    bool display2 = false;
-    bool national = false;
-    bool type_clause = false;
+    cd_type_clauses type;
+    std::string_view usage_word;  // the usage word as written, for the listing and errors
+    bool type_clause = false;     // PICTURE, or a usage that implies a size
     bool seen_redefines = false;
     bool seen_occurs = false;
-    std::string usage;  // the usage word as written, for the layout listing
+    bool sync = false;
+    std::string_view depending_on;
 };
 
 // One entry being read: its words, the next word to read, the entry, and
@@ -181,11 +177,11 @@ int find_redefined(const cobol_def& current, const column_entry& entry, std::str
 int picture_clause(entry_reader& r, std::string_view) {
     // A second picture means two entries ran together (a lost period, text
     // beyond the text area): never keep just one.
-    if (r.v.picture) return CD_error(r.error, "Duplicate PICTURE clause");
+    if (r.v.type.picture) return CD_error(r.error, "Duplicate PICTURE clause");
     r.skip("IS");
     if (!r.more()) return CD_error(r.error, "Missing PICTURE specification");
     r.v.picture_text.assign(r.take());
-    r.v.picture = &r.v.picture_text;
+    r.v.type.picture = &r.v.picture_text;
     r.v.type_clause = true;
     return 1;
 }
@@ -226,72 +222,87 @@ int occurs_clause(entry_reader& r, std::string_view) {
     return 1;
 }
 
+// Every usage word goes through here: an entry has one usage, and a
+// second one (PIC 9(5) COMP-3 COMP) is refused as compilers refuse it,
+// rather than one of them silently winning.
+int set_usage(entry_reader& r, std::string_view w, cd_usage_word usage, bool sized) {
+    if (r.v.type.usage != cd_usage_word::none) {
+        const std::string first(r.v.usage_word), second(w);
+        return CD_error(r.error, "Two usages on one entry: %s and %s", first.c_str(), second.c_str());
+    }
+    r.v.type.usage = usage;
+    r.v.usage_word = w;
+    if (sized) r.v.type_clause = true;
+    return 1;
+}
+
 // COMP, COMP-n, COMPUTATIONAL-n: any word that begins with COMP.
 int comp_usage(entry_reader& r, std::string_view w) {
-    r.v.comp_given = true;
-    r.v.type_clause = true;
     const size_t hyphen = w.find('-');
-    if (hyphen == std::string_view::npos) return 1;
+    if (hyphen == std::string_view::npos) return set_usage(r, w, cd_usage_word::comp, true);
     const std::string_view number = w.substr(hyphen + 1);
     if (!starts_with_digit(number)) return CD_error(r.error, "Invalid COMP specifier");
     const int64_t n = leading_number(number);
     if (n > 6) return CD_error(r.error, "Invalid or unsupported COMP specifier");
-    r.v.comp_number = static_cast<int>(n);
-    return 1;
+    static constexpr cd_usage_word kByNumber[] = {cd_usage_word::comp,  cd_usage_word::comp1, cd_usage_word::comp2,
+                                                  cd_usage_word::comp3, cd_usage_word::comp4, cd_usage_word::comp5,
+                                                  cd_usage_word::comp6};
+    return set_usage(r, w, kByNumber[n], true);
 }
 
 // NATIVE-2, NATIVE-4, NATIVE-8: any word that begins with NATIVE.
 int native_usage(entry_reader& r, std::string_view w) {
-    r.v.type_clause = true;
     const size_t hyphen = w.find('-');
     if (hyphen == std::string_view::npos) return CD_error(r.error, "Invalid NATIVE clause");
     const std::string_view number = w.substr(hyphen + 1);
     const int64_t n = starts_with_digit(number) ? leading_number(number) : 0;
     if (n != 2 && n != 4 && n != 8) return CD_error(r.error, "Invalid NATIVE specifier");
-    r.v.native_size = static_cast<int>(n);
-    return 1;
+    r.v.type.native_size = static_cast<int>(n);
+    return set_usage(r, w, cd_usage_word::native, true);
 }
 
-int binary_usage(entry_reader& r, std::string_view) {
-    r.v.comp_given = true;
-    r.v.type_clause = true;
-    return 1;
-}
+int binary_usage(entry_reader& r, std::string_view w) { return set_usage(r, w, cd_usage_word::binary, true); }
 
-int packed_usage(entry_reader& r, std::string_view) {
-    r.v.comp_given = true;
-    r.v.comp_number = 3;
-    r.v.type_clause = true;
-    return 1;
-}
+int packed_usage(entry_reader& r, std::string_view w) { return set_usage(r, w, cd_usage_word::comp3, true); }
 
-// Pointers and indexes hold addresses and offsets: binary integers of
-// their size, which the COMP-5 and COMP-6 types of this dialect are.
+// Pointers and indexes hold addresses and offsets: unsigned binary
+// integers of their size.
 int pointer_usage(entry_reader& r, std::string_view w) {
     const bool eight = w == "POINTER-64" || w == "PROCEDURE-POINTER";
-    r.v.comp_given = true;
-    r.v.comp_number = eight ? 6 : 5;
-    r.v.type_clause = true;
+    return set_usage(r, w, w == "INDEX" ? cd_usage_word::index : eight ? cd_usage_word::pointer8 : cd_usage_word::pointer,
+                     true);
+}
+
+int national_usage(entry_reader& r, std::string_view w) {
+    return set_usage(r, w, w == "NATIONAL" ? cd_usage_word::national : cd_usage_word::display1, false);
+}
+
+int display_usage(entry_reader& r, std::string_view w) { return set_usage(r, w, cd_usage_word::display, false); }
+
+int display2_usage(entry_reader& r, std::string_view w) { return set_usage(r, w, cd_usage_word::display2, false); }
+
+int leading_sign(entry_reader& r, std::string_view) {
+    r.v.type.sign_leading = true;
     return 1;
 }
 
-int national_usage(entry_reader& r, std::string_view) {
-    r.v.national = true;
+int trailing_sign(entry_reader& r, std::string_view) {
+    r.v.type.sign_leading = false;
+    return 1;
+}
+
+int sync_clause(entry_reader& r, std::string_view) {
+    r.v.sync = true;
     return 1;
 }
 
 int separate_sign(entry_reader& r, std::string_view) {
-    r.v.sign = cd_sign_word::separate;
+    r.v.type.sign = cd_sign_word::separate;
     return 1;
 }
 
 int embedded_sign(entry_reader& r, std::string_view) {
-    r.v.sign = cd_sign_word::embedded;
-    return 1;
-}
-
-int display2_usage(entry_reader& r, std::string_view) {
-    r.v.display2 = true;
+    r.v.type.sign = cd_sign_word::embedded;
     return 1;
 }
 
@@ -301,7 +312,7 @@ bool is_clause_word(std::string_view w);
 int depending_phrase(entry_reader& r, std::string_view) {
     r.skip("ON");
     if (!r.more()) return 1;
-    r.take();
+    r.v.depending_on = r.take();
     while (r.peek() == "OF" || r.peek() == "IN") {
         r.take();
         r.take();
@@ -334,7 +345,7 @@ constexpr clause_word kClauseWords[] = {
     {"CHARACTER", nullptr},
     {"DEPENDING", depending_phrase},
     {"DESCENDING", name_list_phrase},
-    {"DISPLAY", nullptr},
+    {"DISPLAY", display_usage},
     {"DISPLAY-1", national_usage},
     {"DISPLAY-2", display2_usage},
     {"EMBEDDED", embedded_sign},
@@ -347,7 +358,7 @@ constexpr clause_word kClauseWords[] = {
     {"JUST", nullptr},
     {"JUSTIFIED", nullptr},
     {"KEY", nullptr},
-    {"LEADING", nullptr},
+    {"LEADING", leading_sign},
     {"LEFT", nullptr},
     {"NATIONAL", national_usage},
     {"NATIVE", native_usage},
@@ -367,11 +378,11 @@ constexpr clause_word kClauseWords[] = {
     {"RIGHT", nullptr},
     {"SEPARATE", separate_sign},
     {"SIGN", nullptr},
-    {"SYNC", nullptr},
-    {"SYNCHRONIZED", nullptr},
+    {"SYNC", sync_clause},
+    {"SYNCHRONIZED", sync_clause},
     {"TIMES", nullptr},
     {"TO", nullptr},
-    {"TRAILING", nullptr},
+    {"TRAILING", trailing_sign},
     {"USAGE", nullptr},
     {"UTF-8", nullptr},
     {"VALUE", nullptr},
@@ -402,13 +413,6 @@ clause_handler handler_of(std::string_view w) {
     if (starts_with(w, "NATIVE")) return native_usage;
     const clause_word* c = find_clause_word(w);
     return c ? c->handler : nullptr;
-}
-
-// Whether a word (with its handler) names a usage, shown in the layout
-// listing as written.
-bool is_usage_word(clause_handler h, std::string_view w) {
-    return h == comp_usage || h == native_usage || h == binary_usage || h == packed_usage ||
-           h == pointer_usage || h == national_usage || h == display2_usage || w == "DISPLAY";
 }
 
 // The entry's name, from the word after the level number: its longest
@@ -481,7 +485,8 @@ size_t CD_find_separator_period(std::string_view text, char& quote) {
 }
 
 int CD_parse_field(std::string& error, std::string_view statement, const cobol_def& current,
-                   column_entry& entry, int& is_field, cd_entry_text* written) {
+                   column_entry& entry, int& is_field, cd_entry_text* written, cd_parse_facts* facts) {
+    if (facts) *facts = {};
     entry = column_entry{};
     is_field = 1;
 
@@ -523,32 +528,62 @@ int CD_parse_field(std::string& error, std::string_view statement, const cobol_d
         const std::string_view w = r.take();
         const clause_handler handler = handler_of(w);
         if (handler && !handler(r, w)) return 0;
-        if (is_usage_word(handler, w)) r.v.usage.assign(w);
     }
     if (written) {
         written->level = entry.level_number;
         written->name = entry.name;
         written->picture = r.v.picture_text;
-        written->usage = r.v.usage;
+        written->usage.assign(r.v.usage_word);
+        written->depending_on.assign(r.v.depending_on);
     }
-    if (!r.v.type_clause) return 1;
+    entry.sync = r.v.sync;
+    // A usage word alone (DISPLAY, NATIONAL) makes no item without a picture.
+    if (!r.v.type_clause && !r.v.type.picture) return 1;
     entry.elementary = 1;
-    if (r.v.national && r.v.picture && is_numeric_picture(*r.v.picture))
+    const cd_usage_word usage = r.v.type.usage;
+    if ((usage == cd_usage_word::national || usage == cd_usage_word::display1) && r.v.type.picture &&
+        is_numeric_picture(*r.v.type.picture))
         return CD_error(error, "USAGE NATIONAL or DISPLAY-1 with a numeric picture is not supported");
-    return CD_set_data_type(error, entry, r.v.picture, r.v.comp_given, r.v.comp_number, r.v.native_size,
-                            r.v.sign, r.v.display2);
+    if (facts) facts->usage = usage;
+    return CD_set_data_type(error, entry, r.v.type, current.dialect, facts ? &facts->digits : nullptr);
 }
 
 namespace {
 
 struct picture_summary {
     int64_t positions = 0;  // bytes of storage
+    int64_t digits = 0;     // 9 positions
     int64_t scale = 0;
+    int64_t p_left = 0;     // P positions before the digits: decimal places that hold zero
+    int64_t p_right = 0;    // P positions after the digits: each multiplies by ten
     bool is_signed = false;
     bool numeric = true;
+    bool p_misplaced = false;  // a 9 after right P positions, or V after left ones
+    bool national = false, dbcs = false, utf8 = false;
 };
 
 enum class picture_fault { none, invalid, factor_too_large, too_large };
+
+// The factor of a symbol at pic[i] when a parenthesis follows it (i is
+// moved past it), else 1; -1 for a malformed one.
+int64_t repetition(const std::string& pic, size_t& i, bool repeatable, picture_fault& fault) {
+    if (i >= pic.size() || pic[i] != '(') return 1;
+    fault = picture_fault::invalid;
+    if (!repeatable) return -1;
+    const size_t closing = pic.find(')', i + 1);
+    if (closing == std::string::npos || closing == i + 1) return -1;
+    for (size_t k = i + 1; k < closing; ++k)
+        if (!std::isdigit(static_cast<unsigned char>(pic[k]))) return -1;
+    const int64_t factor = leading_number(std::string_view(pic).substr(i + 1));
+    if (factor < 1) return -1;
+    if (factor > CD_MAX_ITEM_BYTES) {
+        fault = picture_fault::factor_too_large;
+        return -1;
+    }
+    fault = picture_fault::none;
+    i = closing + 1;
+    return factor;
+}
 
 // Reads a picture symbol by symbol. Refuses a string that is not a
 // picture, so that no unknown symbol can silently take no storage.
@@ -568,11 +603,13 @@ picture_fault read_picture(const std::string& pic, picture_summary& out) {
             repeatable = false;
             break;
         case 'V':
+            if (out.p_left > 0) out.p_misplaced = true;
             after_v = true;
             unit = 0;
             repeatable = false;
             break;
         case '9':
+            if (out.p_right > 0) out.p_misplaced = true;
             digit_position = true;
             break;
         case 'X': case 'A': case 'Z':
@@ -580,8 +617,9 @@ picture_fault read_picture(const std::string& pic, picture_summary& out) {
             out.numeric = false;
             break;
         case 'P':
+            // P after a V and digits (99VPP) has no point to stand beside.
+            if (after_v && out.digits > 0) out.p_misplaced = true;
             unit = 0;
-            out.numeric = false;
             break;
         case 'B': case '0': case '/': case ',': case '.': case '+': case '-': case '*':
         case '$': case 'E':
@@ -590,10 +628,12 @@ picture_fault read_picture(const std::string& pic, picture_summary& out) {
         case 'N': case 'G':
             unit = 2;  // national and DBCS characters take two bytes
             out.numeric = false;
+            (c == 'N' ? out.national : out.dbcs) = true;
             break;
         case 'U':
             unit = 4;  // UTF-8: room for four bytes a character
             out.numeric = false;
+            out.utf8 = true;
             break;
         case 'C': case 'D':
             if (i >= n || pic[i] != (c == 'C' ? 'R' : 'B')) return picture_fault::invalid;
@@ -605,21 +645,15 @@ picture_fault read_picture(const std::string& pic, picture_summary& out) {
         default:
             return picture_fault::invalid;
         }
-        int64_t factor = 1;
-        if (i < n && pic[i] == '(') {
-            if (!repeatable) return picture_fault::invalid;
-            const size_t closing = pic.find(')', i + 1);
-            if (closing == std::string::npos || closing == i + 1) return picture_fault::invalid;
-            for (size_t k = i + 1; k < closing; ++k)
-                if (!std::isdigit(static_cast<unsigned char>(pic[k]))) return picture_fault::invalid;
-            factor = leading_number(std::string_view(pic).substr(i + 1));
-            if (factor < 1) return picture_fault::invalid;
-            if (factor > CD_MAX_ITEM_BYTES) return picture_fault::factor_too_large;
-            i = closing + 1;
-        }
+        picture_fault fault = picture_fault::none;
+        const int64_t factor = repetition(pic, i, repeatable, fault);
+        if (factor < 0) return fault;
+        if (c == 'P') (out.digits > 0 ? out.p_right : out.p_left) += factor;
+        if (c == '9') out.digits += factor;
         out.positions += unit * factor;
         if (after_v && digit_position) out.scale += factor;
-        if (out.positions > CD_MAX_ITEM_BYTES) return picture_fault::too_large;
+        if (out.positions > CD_MAX_ITEM_BYTES || out.p_left + out.p_right > CD_MAX_ITEM_BYTES)
+            return picture_fault::too_large;
     }
     return picture_fault::none;
 }
@@ -629,18 +663,99 @@ int item_too_large(std::string& error, const column_entry& entry) {
                     static_cast<long long>(CD_MAX_ITEM_BYTES));
 }
 
+// A numeric picture with P: the digits keep their places and the P
+// positions scale them. P stands at one end of the digits only, and a V
+// only where the P leave room for the point (VPP999, 999PPV).
+int apply_p_scaling(std::string& error, const picture_summary& pic, column_entry& entry) {
+    if (pic.p_left == 0 && pic.p_right == 0) return 1;
+    if (pic.p_misplaced || (pic.p_left > 0 && pic.p_right > 0) || pic.digits == 0)
+        return CD_error(error, "Invalid PICTURE string: P stands at one end of the digits");
+    if (pic.p_right > CD_MAX_P_SCALING)
+        return CD_error(error, "Invalid PICTURE string: more than %d P positions", CD_MAX_P_SCALING);
+    if (pic.p_left > CD_MAX_P_SCALING)
+        return CD_error(error, "Invalid PICTURE string: more than %d P positions", CD_MAX_P_SCALING);
+    // Leading P: the point lies left of them, so every digit is a decimal place.
+    entry.p_scale = static_cast<int8_t>(pic.p_right > 0 ? pic.p_right : -pic.p_left);
+    if (pic.p_left > 0) entry.scale = static_cast<int32_t>(pic.p_left + pic.digits);
+    return 1;
+}
+
+// The storage a usage gives an item, by dialect and digits.
+struct storage {
+    int16_t type = CD_TYPE_CHAR;
+    int64_t length = 0;
+    cd_usage usage = CD_USAGE_DISPLAY;
+    bool needs_picture = false;
+};
+
+storage binary_by_digits(int64_t digits, cd_usage usage) {
+    if (digits <= 4) return {CD_TYPE_BIN16, 2, usage, true};
+    if (digits <= 9) return {CD_TYPE_BIN32, 4, usage, true};
+    return {CD_TYPE_BIN64, 8, usage, true};
+}
+
+storage storage_of(const cd_type_clauses& c, cd_dialect dialect, int64_t digits) {
+    const bool ibm = dialect == cd_dialect::ibm;
+    switch (c.usage) {
+    case cd_usage_word::comp:
+    case cd_usage_word::binary: return binary_by_digits(digits, CD_USAGE_BINARY);
+    case cd_usage_word::comp1: return {CD_TYPE_FLOAT32, 4, CD_USAGE_FLOAT};
+    case cd_usage_word::comp2: return {CD_TYPE_FLOAT64, 8, CD_USAGE_FLOAT};
+    case cd_usage_word::comp3: return {CD_TYPE_PACKED, digits / 2 + 1, CD_USAGE_PACKED};
+    case cd_usage_word::comp4:
+        return ibm ? binary_by_digits(digits, CD_USAGE_BINARY) : storage{CD_TYPE_BIN16, 2, CD_USAGE_BINARY};
+    case cd_usage_word::comp5:
+        return ibm ? binary_by_digits(digits, CD_USAGE_NATIVE_BINARY)
+                   : storage{CD_TYPE_BIN32, 4, CD_USAGE_NATIVE_BINARY};
+    case cd_usage_word::comp6:
+        return ibm ? storage{CD_TYPE_PACKED, (digits + 1) / 2, CD_USAGE_PACKED_UNSIGNED, true}
+                   : storage{CD_TYPE_BIN64, 8, CD_USAGE_BINARY};
+    case cd_usage_word::native:
+        return c.native_size == 2   ? storage{CD_TYPE_BIN16, 2, CD_USAGE_NATIVE_BINARY}
+               : c.native_size == 4 ? storage{CD_TYPE_BIN32, 4, CD_USAGE_NATIVE_BINARY}
+                                    : storage{CD_TYPE_BIN64, 8, CD_USAGE_NATIVE_BINARY};
+    case cd_usage_word::pointer: return {CD_TYPE_BIN32, 4, CD_USAGE_POINTER};
+    case cd_usage_word::pointer8: return {CD_TYPE_BIN64, 8, CD_USAGE_POINTER};
+    case cd_usage_word::index: return {CD_TYPE_BIN32, 4, CD_USAGE_INDEX};
+    default: return {CD_TYPE_CHAR, 0, CD_USAGE_DISPLAY, true};
+    }
+}
+
+// The sign position of a numeric item.
+cd_sign sign_of(const cd_type_clauses& c, cd_usage usage, bool is_signed) {
+    if (usage == CD_USAGE_FLOAT) return CD_SIGN_COMPLEMENT;
+    if (!is_signed || usage == CD_USAGE_POINTER || usage == CD_USAGE_INDEX) return CD_SIGN_NONE;
+    if (usage == CD_USAGE_BINARY || usage == CD_USAGE_NATIVE_BINARY) return CD_SIGN_COMPLEMENT;
+    if (usage == CD_USAGE_PACKED) return CD_SIGN_TRAILING;
+    if (c.sign == cd_sign_word::separate) return c.sign_leading ? CD_SIGN_LEADING_SEPARATE : CD_SIGN_TRAILING_SEPARATE;
+    return c.sign_leading ? CD_SIGN_LEADING : CD_SIGN_TRAILING;
+}
+
+// The usage of a display item, from its picture's characters.
+cd_usage display_usage_of(const cd_type_clauses& c, const picture_summary& pic) {
+    if (c.usage == cd_usage_word::display2) return CD_USAGE_DISPLAY2;
+    if (c.usage == cd_usage_word::display1 || pic.dbcs) return CD_USAGE_DBCS;
+    if (c.usage == cd_usage_word::national || pic.national) return CD_USAGE_NATIONAL;
+    if (pic.utf8) return CD_USAGE_UTF8;
+    return CD_USAGE_DISPLAY;
+}
+
 }  // namespace
 
-int CD_set_data_type(std::string& error, column_entry& entry, const std::string* picture,
-                     bool comp_given, int comp_number, int native_size, cd_sign_word sign,
-                     bool display2) {
-    if (native_size == 2) comp_number = 4;
-    else if (native_size == 4) comp_number = 5;
-    else if (native_size == 8) comp_number = 6;
+bool CD_binary_too_narrow(cd_usage_word usage, int64_t digits) {
+    switch (usage) {
+    case cd_usage_word::comp4: return digits > 4;
+    case cd_usage_word::comp5: return digits > 9;
+    case cd_usage_word::comp6: return digits > 18;
+    default: return false;
+    }
+}
 
+int CD_set_data_type(std::string& error, column_entry& entry, const cd_type_clauses& c, cd_dialect dialect,
+                     int64_t* digits_out) {
     picture_summary pic;
-    if (picture) {
-        switch (read_picture(*picture, pic)) {
+    if (c.picture) {
+        switch (read_picture(*c.picture, pic)) {
         case picture_fault::none: break;
         case picture_fault::too_large: return item_too_large(error, entry);
         case picture_fault::factor_too_large:
@@ -651,43 +766,43 @@ int CD_set_data_type(std::string& error, column_entry& entry, const std::string*
         // A picture must describe at least one character position.
         if (pic.positions == 0) return CD_error(error, "Invalid PICTURE string");
     }
+    // A binary or packed item is sized by its picture's positions; P
+    // positions are not stored.
     const int64_t digits = pic.positions;
+    if (digits_out) *digits_out = digits;
 
-    int16_t type = CD_TYPE_CHAR;
-    int64_t length = 0;
-    int64_t ext_len = 0;
-    switch (comp_number) {
-    case 1: type = CD_TYPE_FLOAT32; length = 4; break;
-    case 2: type = CD_TYPE_FLOAT64; length = 8; break;
-    case 3: type = CD_TYPE_PACKED; length = digits / 2 + 1; break;
-    case 4: type = CD_TYPE_BIN16; length = 2; break;
-    case 5: type = CD_TYPE_BIN32; length = 4; break;
-    case 6: type = CD_TYPE_BIN64; length = 8; break;
-    default:
-        if (comp_given) {
-            if (!picture) return CD_error(error, "Missing PICTURE clause for COMP field");
-            if (digits <= 4) { type = CD_TYPE_BIN16; length = 2; }
-            else if (digits <= 9) { type = CD_TYPE_BIN32; length = 4; }
-            else { type = CD_TYPE_BIN64; length = 8; }
-        } else if (!picture) {
-            // Only a NATIVE or COMP word makes an entry elementary without a
-            // picture, and both are handled above.
-            return CD_error(error, "Invalid PICTURE string");
-        } else if (!pic.numeric) {
-            type = display2 ? CD_TYPE_VARCHAR : CD_TYPE_CHAR;
-            length = digits;
+    storage st = storage_of(c, dialect, digits);
+    const bool display = c.usage == cd_usage_word::none || c.usage == cd_usage_word::display ||
+                         c.usage == cd_usage_word::national || c.usage == cd_usage_word::display1 ||
+                         c.usage == cd_usage_word::display2;
+    if (!display && st.needs_picture && !c.picture) {
+        if (c.usage == cd_usage_word::comp || c.usage == cd_usage_word::binary)
+            return CD_error(error, "Missing PICTURE clause for COMP field");
+        return CD_error(error, "Missing PICTURE clause for %s field",
+                        c.usage == cd_usage_word::comp4 ? "COMP-4" : c.usage == cd_usage_word::comp5 ? "COMP-5" : "COMP-6");
+    }
+    if (st.usage == CD_USAGE_PACKED_UNSIGNED && pic.is_signed)
+        return CD_error(error, "COMP-6 is unsigned packed decimal: its picture cannot have S");
+    const bool display2 = c.usage == cd_usage_word::display2;
+    if (display) {
+        if (!c.picture) return CD_error(error, "Invalid PICTURE string");
+        if (!pic.numeric) {
+            st = {display2 ? CD_TYPE_VARCHAR : CD_TYPE_CHAR, digits, display_usage_of(c, pic)};
         } else {
-            type = pic.is_signed ? CD_TYPE_SNUM : CD_TYPE_UNUM;
-            length = digits + (pic.is_signed && sign == cd_sign_word::separate ? 1 : 0);
+            st = {pic.is_signed ? CD_TYPE_SNUM : CD_TYPE_UNUM,
+                  digits + (pic.is_signed && c.sign == cd_sign_word::separate ? 1 : 0), display_usage_of(c, pic)};
         }
     }
-    ext_len = type == CD_TYPE_PACKED ? digits : length;
+    const int64_t length = st.length;
+    int64_t ext_len = st.type == CD_TYPE_PACKED ? digits : length;
     if (display2) ext_len += 2;
     if (length > CD_MAX_ITEM_BYTES || ext_len > CD_MAX_ITEM_BYTES + 2) return item_too_large(error, entry);
 
-    entry.data_type = type;
+    entry.data_type = st.type;
+    entry.usage = st.usage;
+    entry.sign = pic.numeric && c.picture ? sign_of(c, st.usage, pic.is_signed) : sign_of(c, st.usage, false);
     entry.int_len = entry.bin_len = entry.tbl_len = static_cast<int32_t>(length);
     entry.ext_len = static_cast<int32_t>(ext_len);
-    entry.scale = picture ? static_cast<int32_t>(pic.scale) : 0;
-    return 1;
+    entry.scale = c.picture ? static_cast<int32_t>(pic.scale) : 0;
+    return pic.numeric && c.picture ? apply_p_scaling(error, pic, entry) : 1;
 }

@@ -35,6 +35,8 @@ struct reader_state {
     // reported at its own line.
     std::vector<std::pair<size_t, cd_pos>> groups;
     int32_t error_origin = -1;   // the file an error was found in; -1: none read
+    cd_dialect dialect = cd_dialect::tabcopy;
+    cd_read_notes notes;
 };
 
 reader_state& state() {
@@ -51,6 +53,20 @@ void reset_reader() {
     s.scanned = 0;
     s.groups.clear();
     s.error_origin = -1;
+}
+
+// Notes the first fixed-size binary item that IBM COBOL would size by its
+// digits instead: in the tabcopy dialect it holds fewer digits than its
+// picture, which a copybook written for IBM never means.
+void note_narrow_binary(const column_entry& entry, const cd_entry_text& text, const cd_parse_facts& facts) {
+    reader_state& s = state();
+    if (s.dialect != cd_dialect::tabcopy || !s.notes.field.empty() || !CD_binary_too_narrow(facts.usage, facts.digits))
+        return;
+    s.notes.field = entry.name;
+    s.notes.where = CD_source_where(s.source, s.statement_pos);
+    s.notes.usage = text.usage;
+    s.notes.digits = facts.digits;
+    s.notes.bytes = entry.int_len;
 }
 
 // Words of `text` separated by any of `separators`, starting at `pos`;
@@ -126,13 +142,17 @@ int take_entry(std::string& error, cobol_def& current) {
     column_entry entry;
     int is_field = 0;
     cd_entry_text text;
-    if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field, &text)) return 0;
+    cd_parse_facts facts;
+    current.dialect = s.dialect;
+    if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field, &text, &facts)) return 0;
     if (!is_field) return 1;
+    note_narrow_binary(entry, text, facts);
     const bool empty = !current.fields || current.fields->empty();
     if (!empty && entry.level_number <= current.fields->front().level_number && !close_record(error, current)) return 0;
     if (!current.fields) current.fields = std::make_shared<std::vector<column_entry>>();
     if (!current.texts) current.texts = std::make_shared<std::vector<cd_entry_text>>();
     if (current.fields->empty()) current.first_level = entry.level_number;
+    current.dialect = s.dialect;
     entry.text = static_cast<int32_t>(current.texts->size());
     current.texts->push_back(std::move(text));
     if (!entry.elementary) s.groups.emplace_back(current.fields->size(), s.statement_pos);
@@ -204,7 +224,7 @@ cobol_def record_of_file() {
     group.level_number = 0;
     group.text = 0;
     def.texts = std::make_shared<std::vector<cd_entry_text>>();
-    def.texts->push_back(cd_entry_text{0, group.name, {}, {}});
+    def.texts->push_back(cd_entry_text{0, group.name, {}, {}, {}, 0, 0});
     def.fields->push_back(std::move(group));
     def.field_count = 1;
     def.first_level = 0;
@@ -253,10 +273,23 @@ int CD_error(std::string& error, const char* format, ...) {
     return 0;
 }
 
-int CD_open_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib) {
+const char* CD_dialect_name(cd_dialect dialect) { return dialect == cd_dialect::ibm ? "IBM" : "TABCOPY"; }
+
+bool CD_dialect_word(std::string_view word, cd_dialect& dialect) {
+    for (const cd_dialect d : {cd_dialect::tabcopy, cd_dialect::ibm}) {
+        if (!kvEqualsNoCase(word, CD_dialect_name(d))) continue;
+        dialect = d;
+        return true;
+    }
+    return false;
+}
+
+int CD_open_defs(std::string& error, const std::string& command, const cd_read_options& options) {
     reader_state& s = state();
     reset_reader();
     s.source.origins.clear();
+    s.dialect = options.dialect;
+    s.notes = {};
 
     size_t pos = 0;
     next_word(command, pos, " ");  // the command word
@@ -269,7 +302,7 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
     cd_format format = cd_format::free_form;
     s.format_named = false;
     s.record_name.clear();
-    bool record_named = false;
+    bool record_named = false, dialect_named = false;
     std::string unknown;
     for (;;) {
         const std::string_view word = next_word(command, pos, " ,");
@@ -281,6 +314,8 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
             s.record_name = kvUpshifted(std::move(s.record_name));
         } else if (!s.format_named && format_word(word, format)) {
             s.format_named = true;
+        } else if (!dialect_named && CD_dialect_word(word, s.dialect)) {
+            dialect_named = true;
         } else {
             unknown = word;
         }
@@ -288,7 +323,7 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
     // An unknown word must not decide the format from the file first.
     std::string message;
     if (!CD_source_open(message, s.source, path, unknown.empty() ? format : cd_format::free_form, s.format_named,
-                        copylib))
+                        options.copylib))
         return CD_error(error, "%s", message.c_str());
     if (record_named && s.record_name.empty())
         return CD_error(error, "RECORD needs the name of the record after it");
@@ -297,8 +332,15 @@ int CD_open_defs(std::string& error, const std::string& command, const std::vect
 }
 
 int CD_read_defs(std::string& error, const std::string& command, const std::vector<std::string>& copylib) {
+    cd_read_options options;
+    options.copylib = copylib;
+    return CD_read_defs(error, command, options);
+}
+
+int CD_read_defs(std::string& error, const std::string& command, const cd_read_options& options, cd_read_notes* notes) {
     error.clear();
-    if (!CD_open_defs(error, command, copylib)) {
+    if (notes) *notes = {};
+    if (!CD_open_defs(error, command, options)) {
         reset_reader();
         return 0;
     }
@@ -334,6 +376,7 @@ int CD_read_defs(std::string& error, const std::string& command, const std::vect
         ok = close_record(error, current);
     }
     if (!ok) error += format_hint();
+    if (notes) *notes = s.notes;
     reset_reader();
     return ok;
 }

@@ -1,6 +1,8 @@
 // Record layout: level checks, depths, group lengths and offsets.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
 #include "kvapp/cobdef_internal.h"
@@ -197,6 +199,101 @@ TEST(Layout, CopiesShareTheirFields) {
     (*copy.fields)[1].key_column = 1;
     EXPECT_EQ((*b.def.fields)[1].key_column, 1);
     EXPECT_TRUE(b.def.table_name.empty());
+}
+
+// SYNCHRONIZED items as IBM COBOL aligns them, offsets worked out by hand
+// from its rules: binary, float, pointer and index items on boundaries of
+// their size counted from the record's start, the slack bytes before the
+// item or before the group it begins, and slack at the end of each
+// occurrence of a table so that every occurrence is aligned as the first.
+struct sync_case {
+    const char* name;
+    const char* copybook;
+    std::vector<expected_field> fields;
+    // (field index, slack before, slack after)
+    std::vector<std::tuple<size_t, int32_t, int32_t>> slack;
+};
+
+void PrintTo(const sync_case& c, std::ostream* os) { *os << c.name; }
+
+class Sync : public testing::TestWithParam<sync_case> {};
+
+TEST_P(Sync, AlignsWithSlackBytes) {
+    const sync_case& c = GetParam();
+    const cobdef_testing::read_result r = cobdef_testing::read_text(c.copybook, "IBM");
+    ASSERT_EQ(r.ok, 1) << r.error;
+    ASSERT_EQ(r.defs.size(), 1u);
+    const cobol_def& def = r.defs[0];
+    ASSERT_EQ(def.fields->size(), c.fields.size());
+    for (size_t i = 0; i < c.fields.size(); ++i) {
+        const column_entry& f = (*def.fields)[i];
+        EXPECT_EQ(f.name, c.fields[i].name);
+        EXPECT_EQ(f.fetch_offset, c.fields[i].offset) << f.name;
+        EXPECT_EQ(f.int_len, c.fields[i].length) << f.name;
+    }
+    std::vector<std::tuple<size_t, int32_t, int32_t>> slack;
+    for (size_t i = 0; i < def.fields->size(); ++i) {
+        const cd_entry_text& t = (*def.texts)[static_cast<size_t>((*def.fields)[i].text)];
+        if (t.slack_before || t.slack_after) slack.emplace_back(i, t.slack_before, t.slack_after);
+    }
+    EXPECT_EQ(slack, c.slack);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layout, Sync,
+    testing::Values(
+        sync_case{"halfword_fullword_doubleword",
+                  "01 R.\n 05 A PIC X.\n 05 B PIC S9(4) COMP SYNC.\n 05 C PIC X.\n 05 D PIC S9(9) BINARY SYNC.\n"
+                  " 05 E PIC X.\n 05 F PIC S9(12) COMP SYNC.\n 05 G PIC X.\n",
+                  {{"R", 0, 0, 25}, {"A", 1, 0, 1}, {"B", 1, 2, 2}, {"C", 1, 4, 1}, {"D", 1, 8, 4},
+                   {"E", 1, 12, 1}, {"F", 1, 16, 8}, {"G", 1, 24, 1}},
+                  {{2, 1, 0}, {4, 3, 0}, {6, 3, 0}}},
+        // Floats, pointers and indexes too; display and packed items never.
+        sync_case{"other_usages",
+                  "01 R.\n 05 A PIC X.\n 05 B COMP-1 SYNC.\n 05 C PIC X.\n 05 D COMP-2 SYNC.\n 05 E PIC X.\n"
+                  " 05 F POINTER SYNC.\n 05 G PIC X.\n 05 H INDEX SYNC.\n 05 I PIC X.\n 05 J PIC S9(3) COMP-3 SYNC.\n"
+                  " 05 K PIC X(3) SYNC.\n",
+                  {{"R", 0, 0, 46}, {"A", 1, 0, 1}, {"B", 1, 4, 4}, {"C", 1, 8, 1}, {"D", 1, 16, 8},
+                   {"E", 1, 24, 1}, {"F", 1, 28, 4}, {"G", 1, 32, 1}, {"H", 1, 36, 4}, {"I", 1, 40, 1},
+                   {"J", 1, 41, 2}, {"K", 1, 43, 3}},
+                  {{2, 3, 0}, {4, 7, 0}, {6, 3, 0}, {8, 3, 0}}},
+        // A group that begins with a SYNC item moves whole: the slack lies
+        // before it, in its parent.
+        sync_case{"group_moves",
+                  "01 R.\n 05 M PIC X(5).\n 05 N PIC XX.\n 05 O.\n 10 P PIC S9(6) COMP SYNC.\n 05 Q PIC X.\n",
+                  {{"R", 0, 0, 13}, {"M", 1, 0, 5}, {"N", 1, 5, 2}, {"O", 1, 8, 4}, {"P", 2, 8, 4}, {"Q", 1, 12, 1}},
+                  {{3, 1, 0}}},
+        sync_case{"inside_a_group",
+                  "01 R.\n 05 B PIC X(5).\n 05 C.\n 10 D PIC XX.\n 10 E PIC S9(6) COMP SYNC.\n",
+                  {{"R", 0, 0, 12}, {"B", 1, 0, 5}, {"C", 1, 5, 7}, {"D", 2, 5, 2}, {"E", 2, 8, 4}},
+                  {{4, 1, 0}}},
+        // A table: slack inside the first occurrence, then at the end of
+        // each occurrence up to the largest boundary in it.
+        sync_case{"table",
+                  "01 R.\n 05 W PIC X.\n 05 T OCCURS 10 TIMES.\n 10 T1 PIC X.\n 10 T2 PIC S9(4)V99 COMP SYNC.\n"
+                  " 10 T3 PIC S9(3) COMP SYNC.\n 10 T4 PIC X(5).\n 05 Z PIC X.\n",
+                  {{"R", 0, 0, 162}, {"W", 1, 0, 1}, {"T", 1, 1, 16}, {"T1", 2, 1, 1}, {"T2", 2, 4, 4},
+                   {"T3", 2, 8, 2}, {"T4", 2, 10, 5}, {"Z", 1, 161, 1}},
+                  {{2, 0, 2}, {4, 2, 0}}},
+        // SYNC on a level-01 group synchronizes every item in it.
+        sync_case{"record_sync",
+                  "01 R SYNC.\n 05 A PIC X.\n 05 B PIC S9(4) COMP.\n 05 C COMP-2.\n",
+                  {{"R", 0, 0, 16}, {"A", 1, 0, 1}, {"B", 1, 2, 2}, {"C", 1, 8, 8}},
+                  {{2, 1, 0}, {3, 4, 0}}},
+        // A redefinition starts where what it redefines starts.
+        sync_case{"redefinition_stays",
+                  "01 R.\n 05 A PIC X(3).\n 05 B PIC X(4).\n 05 C REDEFINES B PIC S9(9) COMP SYNC.\n",
+                  {{"R", 0, 0, 7}, {"A", 1, 0, 3}, {"B", 1, 3, 4}, {"C", 1, 3, 4}},
+                  {}}));
+
+// The tabcopy dialect aligns as well: SYNC describes the data whatever
+// the sizes.
+TEST(Layout, SyncAlignsInTheTabcopyDialect) {
+    const cobdef_testing::read_result r =
+        cobdef_testing::read_text("01 R.\n 05 A PIC X.\n 05 B PIC S9(9) COMP-4 SYNC.\n");
+    ASSERT_EQ(r.ok, 1) << r.error;
+    EXPECT_EQ(cobdef_testing::field(r.defs[0], 2).fetch_offset, 2);
+    EXPECT_EQ(cobdef_testing::field(r.defs[0], 0).int_len, 4);
 }
 
 }  // namespace

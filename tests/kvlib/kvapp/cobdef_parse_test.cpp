@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         type_case{"05 C6 PIC 9 COMP-6", 134, 8, 8, 0},
         type_case{"05 N2 NATIVE-2", 130, 2, 2, 0},
         type_case{"05 N4 PIC 9 NATIVE-4", 132, 4, 4, 0},
-        type_case{"05 N8 NATIVE-8 COMP-1", 134, 8, 8, 0},
+        type_case{"05 N8 NATIVE-8", 134, 8, 8, 0},
         type_case{"05 CU PIC S9(6) USAGE IS COMPUTATIONAL-3", 155, 4, 6, 0},
         type_case{"05 BS PIC S9(5)V99 COMP", 132, 4, 4, 2},
         type_case{"05 S1 PIC S9(5) SIGN LEADING SEPARATE", 152, 6, 6, 0},
@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         type_case{"05 Z1 PIC ZZZ9", 0, 4, 4, 0},
         type_case{"05 lower pic x(7) value 'a'", 0, 7, 7, 0},
         type_case{"05 SP PIC X( 12 )", 0, 12, 12, 0},
-        type_case{"05 PP PIC 9(3)PP", 0, 3, 3, 0}));
+        type_case{"05 PP PIC 9(3)PP", 150, 3, 3, 0}));
 
 // Mended clause readings: PIC IS, editing symbols, BINARY and
 // PACKED-DECIMAL, OCCURS ... TO, names after DEPENDING ON / INDEXED BY /
@@ -127,6 +127,125 @@ INSTANTIATE_TEST_SUITE_P(
         type_case{"05 N3 PIC N(10) USAGE NATIONAL", 0, 20, 20, 0},
         type_case{"05 G3 PIC G(4) USAGE DISPLAY-1", 0, 8, 8, 0},
         type_case{"05 U1 PIC U(5)", 0, 20, 20, 0}));
+
+// What the dialect makes of each usage, and the P, sign and SYNC facts the
+// data path reads the bytes by.
+struct storage_case {
+    cd_dialect dialect;
+    const char* entry;
+    int16_t type;
+    int32_t int_len;
+    int32_t scale;
+    int p_scale;
+    cd_usage usage;
+    cd_sign sign;
+};
+
+void PrintTo(const storage_case& c, std::ostream* os) {
+    *os << CD_dialect_name(c.dialect) << ": " << c.entry;
+}
+
+class Storage : public testing::TestWithParam<storage_case> {};
+
+TEST_P(Storage, FollowsTheDialect) {
+    const storage_case& c = GetParam();
+    cobol_def current;
+    current.dialect = c.dialect;
+    const parsed p = parse(c.entry, current);
+    ASSERT_EQ(p.ok, 1) << p.error;
+    EXPECT_EQ(p.entry.data_type, c.type);
+    EXPECT_EQ(p.entry.int_len, c.int_len);
+    EXPECT_EQ(p.entry.scale, c.scale);
+    EXPECT_EQ(p.entry.p_scale, c.p_scale);
+    EXPECT_EQ(p.entry.usage, c.usage);
+    EXPECT_EQ(p.entry.sign, c.sign);
+}
+
+constexpr cd_dialect kTabcopy = cd_dialect::tabcopy;
+constexpr cd_dialect kIbm = cd_dialect::ibm;
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialects, Storage,
+    testing::Values(
+        // The fixed sizes stay the default; IBM sizes COMP-4 and COMP-5 by
+        // digits as COMP is (1-4: 2 bytes, 5-9: 4, 10-18: 8).
+        storage_case{kTabcopy, "05 A PIC S9(9) COMP-4", 130, 2, 0, 0, CD_USAGE_BINARY, CD_SIGN_COMPLEMENT},
+        storage_case{kIbm, "05 A PIC S9(9) COMP-4", 132, 4, 0, 0, CD_USAGE_BINARY, CD_SIGN_COMPLEMENT},
+        storage_case{kIbm, "05 A PIC 9(3) COMP-4", 130, 2, 0, 0, CD_USAGE_BINARY, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC S9(18) COMP-5", 132, 4, 0, 0, CD_USAGE_NATIVE_BINARY, CD_SIGN_COMPLEMENT},
+        storage_case{kIbm, "05 A PIC S9(18) COMP-5", 134, 8, 0, 0, CD_USAGE_NATIVE_BINARY, CD_SIGN_COMPLEMENT},
+        storage_case{kIbm, "05 A PIC 9(4) COMP-5", 130, 2, 0, 0, CD_USAGE_NATIVE_BINARY, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC 9(5) COMP-6", 134, 8, 0, 0, CD_USAGE_BINARY, CD_SIGN_NONE},
+        storage_case{kIbm, "05 A PIC 9(5) COMP-6", 155, 3, 0, 0, CD_USAGE_PACKED_UNSIGNED, CD_SIGN_NONE},
+        storage_case{kIbm, "05 A PIC 9(6)V99 COMP-6", 155, 4, 2, 0, CD_USAGE_PACKED_UNSIGNED, CD_SIGN_NONE},
+        storage_case{kIbm, "05 A NATIVE-2", 130, 2, 0, 0, CD_USAGE_NATIVE_BINARY, CD_SIGN_NONE},
+        storage_case{kIbm, "05 A POINTER", 132, 4, 0, 0, CD_USAGE_POINTER, CD_SIGN_NONE},
+        storage_case{kIbm, "05 A INDEX", 132, 4, 0, 0, CD_USAGE_INDEX, CD_SIGN_NONE},
+        storage_case{kIbm, "05 A COMP-2", 141, 8, 0, 0, CD_USAGE_FLOAT, CD_SIGN_COMPLEMENT},
+        storage_case{kIbm, "05 A PIC S9(5) COMP-3", 155, 3, 0, 0, CD_USAGE_PACKED, CD_SIGN_TRAILING},
+        storage_case{kIbm, "05 A PIC 9(5) COMP-3", 155, 3, 0, 0, CD_USAGE_PACKED, CD_SIGN_NONE},
+        // Sign positions of zoned decimals; SEPARATE adds the sign byte.
+        storage_case{kTabcopy, "05 A PIC S9(5)", 152, 5, 0, 0, CD_USAGE_DISPLAY, CD_SIGN_TRAILING},
+        storage_case{kTabcopy, "05 A PIC S9(5) SIGN IS LEADING", 152, 5, 0, 0, CD_USAGE_DISPLAY, CD_SIGN_LEADING},
+        storage_case{kTabcopy, "05 A PIC S9(7)V99 SIGN SEPARATE", 152, 10, 2, 0, CD_USAGE_DISPLAY,
+                     CD_SIGN_TRAILING_SEPARATE},
+        storage_case{kTabcopy, "05 A PIC S9(3) SIGN LEADING SEPARATE CHARACTER", 152, 4, 0, 0, CD_USAGE_DISPLAY,
+                     CD_SIGN_LEADING_SEPARATE},
+        storage_case{kTabcopy, "05 A PIC 9(3) SIGN LEADING SEPARATE", 150, 3, 0, 0, CD_USAGE_DISPLAY, CD_SIGN_NONE},
+        // P scaling: right of the digits each P multiplies by ten; left of
+        // them each is a decimal place holding zero.
+        storage_case{kTabcopy, "05 A PIC 9(3)PPP", 150, 3, 0, 3, CD_USAGE_DISPLAY, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC 9(3)P(3)V", 150, 3, 0, 3, CD_USAGE_DISPLAY, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC S9(5)PPP COMP-3", 155, 3, 0, 3, CD_USAGE_PACKED, CD_SIGN_TRAILING},
+        storage_case{kTabcopy, "05 A PIC SVPP9(3) COMP-3", 155, 2, 5, -2, CD_USAGE_PACKED, CD_SIGN_TRAILING},
+        storage_case{kTabcopy, "05 A PIC PP99", 150, 2, 4, -2, CD_USAGE_DISPLAY, CD_SIGN_NONE},
+        storage_case{kIbm, "05 A PIC 9(3)PPP COMP", 130, 2, 0, 3, CD_USAGE_BINARY, CD_SIGN_NONE},
+        // National, DBCS and UTF-8 text.
+        storage_case{kTabcopy, "05 A PIC N(3)", 0, 6, 0, 0, CD_USAGE_NATIONAL, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC X(3) USAGE NATIONAL", 0, 3, 0, 0, CD_USAGE_NATIONAL, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC G(2) DISPLAY-1", 0, 4, 0, 0, CD_USAGE_DBCS, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC U(2)", 0, 8, 0, 0, CD_USAGE_UTF8, CD_SIGN_NONE},
+        storage_case{kTabcopy, "05 A PIC X(8) DISPLAY-2", 64, 8, 0, 0, CD_USAGE_DISPLAY2, CD_SIGN_NONE}));
+
+TEST(ParseField, SyncIsKeptForTheLayout) {
+    for (const char* text : {"05 A PIC S9(4) COMP SYNC", "05 A PIC S9(4) COMP SYNCHRONIZED RIGHT", "05 SYNC PIC X"}) {
+        const parsed p = parse(text);
+        ASSERT_EQ(p.ok, 1) << text << ": " << p.error;
+        EXPECT_EQ(p.entry.sync, 1) << text;
+    }
+    EXPECT_EQ(parse("05 A PIC S9(4) COMP").entry.sync, 0);
+}
+
+TEST(ParseField, DependingOnNamesItsObject) {
+    column_entry entry;
+    int is_field = 0;
+    std::string error;
+    cd_entry_text text;
+    ASSERT_EQ(CD_parse_field(error, "05 T OCCURS 1 TO 9 DEPENDING ON T-COUNT OF HDR PIC X", cobol_def{}, entry,
+                             is_field, &text),
+              1)
+        << error;
+    EXPECT_EQ(text.depending_on, "T-COUNT");
+}
+
+// The tabcopy dialect's fixed sizes that hold fewer digits than the
+// picture has: what the reader warns of.
+TEST(ParseField, NarrowFixedBinariesAreTold) {
+    struct {
+        const char* entry;
+        bool narrow;
+    } cases[] = {{"05 A PIC 9(5) COMP-4", true},  {"05 A PIC 9(4) COMP-4", false}, {"05 A PIC S9(10) COMP-5", true},
+                 {"05 A PIC S9(9) COMP-5", false}, {"05 A PIC 9(19) COMP-6", true}, {"05 A PIC 9(18) COMP-6", false},
+                 {"05 A PIC 9(12) COMP", false},  {"05 A PIC 9(9) NATIVE-2", false}};
+    for (const auto& c : cases) {
+        column_entry entry;
+        int is_field = 0;
+        std::string error;
+        cd_parse_facts facts;
+        ASSERT_EQ(CD_parse_field(error, c.entry, cobol_def{}, entry, is_field, nullptr, &facts), 1) << error;
+        EXPECT_EQ(CD_binary_too_narrow(facts.usage, facts.digits), c.narrow) << c.entry;
+    }
+}
 
 struct error_case {
     const char* entry;
@@ -194,7 +313,33 @@ INSTANTIATE_TEST_SUITE_P(
         error_case{"05 A PIC S(3)9", "Invalid PICTURE string"},
         error_case{"05 A PIC CR(2)", "Invalid PICTURE string"},
         error_case{"05 A PIC S", "Invalid PICTURE string"},
-        error_case{"05 A PIC PPV", "Invalid PICTURE string"}));
+        error_case{"05 A PIC PPV", "Invalid PICTURE string"},
+        error_case{"05 A PIC 99VPP", "Invalid PICTURE string: P stands at one end of the digits"},
+        error_case{"05 A PIC 9P9", "Invalid PICTURE string: P stands at one end of the digits"},
+        error_case{"05 A PIC PP9P", "Invalid PICTURE string: P stands at one end of the digits"},
+        error_case{"05 A PIC PPV99", "Invalid PICTURE string: P stands at one end of the digits"},
+        error_case{"05 A PIC 9P(32)", "Invalid PICTURE string: more than 31 P positions"}));
+
+// An entry has one usage: a second is refused, naming both, as compilers
+// refuse it.
+INSTANTIATE_TEST_SUITE_P(
+    Usages, EntryErrors,
+    testing::Values(
+        error_case{"05 A PIC 9(5) COMP-3 COMP", "Two usages on one entry: COMP-3 and COMP"},
+        error_case{"05 A PIC 9 USAGE BINARY DISPLAY", "Two usages on one entry: BINARY and DISPLAY"},
+        error_case{"05 A NATIVE-4 COMP-1", "Two usages on one entry: NATIVE-4 and COMP-1"},
+        error_case{"05 A PIC X(4) NATIONAL DISPLAY-2", "Two usages on one entry: NATIONAL and DISPLAY-2"},
+        error_case{"05 A POINTER INDEX", "Two usages on one entry: POINTER and INDEX"}));
+
+TEST(ParseField, IbmSizedUsagesNeedTheirPicture) {
+    cobol_def ibm;
+    ibm.dialect = cd_dialect::ibm;
+    EXPECT_EQ(parse("05 A COMP-4", ibm).error, "Missing PICTURE clause for COMP-4 field");
+    EXPECT_EQ(parse("05 A COMP-5", ibm).error, "Missing PICTURE clause for COMP-5 field");
+    EXPECT_EQ(parse("05 A PIC S9(5) COMP-6", ibm).error,
+              "COMP-6 is unsigned packed decimal: its picture cannot have S");
+    EXPECT_EQ(parse("05 A COMP-4").ok, 1);  // the fixed size needs no picture
+}
 
 TEST(ParseField, LevelsAboveFiftyAreNoFields) {
     for (const char* text : {"88 FLAG VALUE Y", "77 WS-X PIC X", "66 R RENAMES A THRU B", "51 Q"}) {
