@@ -16,6 +16,7 @@
 #include "kvapp/console.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/fileutl.h"
+#include "tabform/params.h"
 #include "tabform/templ.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: layout.cpp 1.0 tabcopy $"};
@@ -41,7 +42,7 @@ const cd_entry_text* text_of(const cobol_def& def, const column_entry& f) {
     return &(*def.texts)[static_cast<size_t>(f.text)];
 }
 
-// What the layout says of one field.
+// What the layout says of one field, or of slack bytes.
 struct field_row {
     int level = 0;            // as written
     int depth = 0;
@@ -50,13 +51,62 @@ struct field_row {
     int64_t length = 0;
     int32_t occurs = 1;
     std::string usage, picture, redefines;
-    std::string type;         // GROUP for a group
+    std::string type;         // GROUP for a group, SLACK for slack bytes
     int32_t precision = 0;
     int32_t scale = 0;
+    int p_scale = 0;
+    std::string storage;      // how the bytes hold the value (the usage after the dialect)
+    std::string sign;         // where the sign is, empty for none
+    std::string depending_on;
+    bool sync = false;
     bool column = false;      // with resolution only
     std::string column_name, sql_type, sql_size;
     bool not_null = false, key = false;
+    bool grouping() const { return type == "GROUP" || type == "SLACK"; }
 };
+
+const char* storage_name(const column_entry& c) {
+    static constexpr const char* kNames[] = {"DISPLAY", "BINARY", "NATIVE-BINARY", "PACKED-DECIMAL",
+                                             "UNSIGNED-PACKED", "FLOAT", "POINTER", "INDEX",
+                                             "NATIONAL", "DISPLAY-1", "UTF-8", "DISPLAY-2"};
+    if (c.usage == CD_USAGE_FLOAT) return c.int_len == 4 ? "FLOAT-SHORT" : "FLOAT-LONG";
+    return c.usage < std::size(kNames) ? kNames[c.usage] : "";
+}
+
+const char* sign_name(const column_entry& c) {
+    static constexpr const char* kNames[] = {"", "trailing", "leading", "trailing separate", "leading separate",
+                                             "binary"};
+    return c.sign < std::size(kNames) ? kNames[c.sign] : "";
+}
+
+// Slack bytes as a FILLER of their own, at `depth` with the level `level`.
+field_row slack_row(int level, int depth, int64_t offset, int64_t length) {
+    field_row r;
+    r.level = level;
+    r.depth = depth;
+    r.name = "FILLER";
+    r.offset = offset;
+    r.length = length;
+    r.type = "SLACK";
+    return r;
+}
+
+// Slack bytes at the end of each occurrence of a table come when the
+// occurrence's subtree closes.
+struct open_group {
+    size_t index;
+    int64_t end;
+    int32_t slack;
+    int level;          // of the group's subordinates
+};
+
+void close_groups(std::vector<field_row>& rows, std::vector<open_group>& open, int depth) {
+    while (static_cast<int>(open.size()) > depth) {
+        const open_group g = open.back();
+        open.pop_back();
+        if (g.slack > 0) rows.push_back(slack_row(g.level, static_cast<int>(open.size()) + 1, g.end - g.slack, g.slack));
+    }
+}
 
 std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_column>* columns) {
     std::vector<field_row> rows;
@@ -65,9 +115,13 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
     // Once named, redefinitions are found by depth and offset.
     const std::vector<int32_t> redefined = columns ? CD_redefinitions(f) : std::vector<int32_t>();
     const std::vector<char> included = columns ? columns_included(f) : std::vector<char>();
+    std::vector<open_group> open;  // by depth
     for (size_t i = 0; i < f.size(); ++i) {
         const column_entry& c = f[i];
         const cd_entry_text* text = text_of(def, c);
+        close_groups(rows, open, std::max<int>(c.depth, 0));
+        if (text && text->slack_before > 0)
+            rows.push_back(slack_row(text->level, c.depth, c.fetch_offset - text->slack_before, text->slack_before));
         field_row r;
         r.level = text ? text->level : c.level_number;
         r.depth = c.depth;
@@ -81,6 +135,7 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
             r.usage = text->usage;
             r.picture = text->picture;
         }
+        if (text) r.depending_on = text->depending_on;
         const int32_t target = columns ? redefined[i] : c.redefines_before_naming;
         if (target > 0 && static_cast<size_t>(target) < f.size()) {
             const cd_entry_text* t = text_of(def, f[static_cast<size_t>(target)]);
@@ -91,8 +146,20 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
             r.type = type.name;
             r.precision = type.precision;
             r.scale = c.scale;
+            r.p_scale = c.p_scale;
+            r.storage = storage_name(c);
+            r.sign = sign_name(c);
+            r.sync = c.sync;
         } else {
             r.type = "GROUP";
+            // The header the naming pass leaves before an unrolled table
+            // (followed by its first occurrence at its own depth) spans all
+            // occurrences: their own subtrees carry the slack.
+            const column_entry* next = i + 1 < f.size() ? &f[i + 1] : nullptr;
+            const bool header = next && next->depth == c.depth;
+            const cd_entry_text* child = next ? text_of(def, *next) : nullptr;
+            open.push_back({i, c.fetch_offset + r.length, text && !header ? text->slack_after : 0,
+                            child ? child->level : 0});
         }
         if (columns && included[i]) {
             r.column = true;
@@ -104,6 +171,7 @@ std::vector<field_row> rows_of(const cobol_def& def, const std::vector<sql_colum
         }
         rows.push_back(std::move(r));
     }
+    close_groups(rows, open, 0);
     return rows;
 }
 
@@ -137,9 +205,11 @@ std::string level_text(int level) {
 std::string layout_text(const cobol_def& def, const std::vector<sql_column>* columns) {
     const std::vector<field_row> rows = rows_of(def, columns);
     std::vector<std::vector<std::string>> cells;
-    std::vector<std::string> head = {"Level", "Name", "Offset", "Length", "Occurs", "Usage", "Picture",
-                                     "Redefines", "Type", "Precision", "Scale"};
-    std::vector<bool> right = {false, false, true, true, true, false, false, false, false, true, true};
+    std::vector<std::string> head = {"Level", "Name",  "Offset",    "Length",  "Occurs", "Usage",
+                                     "Picture", "Redefines", "Type", "Precision", "Scale", "Storage", "Sign",
+                                     "Depending on"};
+    std::vector<bool> right = {false, false, true, true, true, false, false, false, false, true, true,
+                               false, false, false};
     if (columns) {
         for (const char* h : {"Column", "SQL type", "Null", "Key"}) head.push_back(h);
         right.insert(right.end(), {false, false, false, false});
@@ -149,8 +219,9 @@ std::string layout_text(const cobol_def& def, const std::vector<sql_column>* col
         std::vector<std::string> row = {
             r.level ? level_text(r.level) : "--", std::string(static_cast<size_t>(r.depth) * 2, ' ') + r.name,
             std::to_string(r.offset), std::to_string(r.length), std::to_string(r.occurs), r.usage, r.picture,
-            r.redefines, r.type, r.type == "GROUP" ? "" : std::to_string(r.precision),
-            r.type == "GROUP" ? "" : std::to_string(r.scale)};
+            r.redefines, r.type, r.grouping() ? "" : std::to_string(r.precision),
+            r.grouping() ? "" : std::to_string(r.scale), r.storage + (r.sync ? " SYNC" : ""), r.sign,
+            r.depending_on};
         if (columns) {
             row.push_back(r.column ? r.column_name : "");
             row.push_back(r.column ? r.sql_type + (r.sql_size.empty() ? "" : " " + r.sql_size) : "");
@@ -162,7 +233,9 @@ std::string layout_text(const cobol_def& def, const std::vector<sql_column>* col
     const int64_t length = rows.empty() ? 0 : rows[0].length * rows[0].occurs;
     std::string out = columns ? "Table " + templ_sql_name(def.table_name) + ", definition " + def.def_name
                               : "Record " + def.def_name;
-    out += ": " + std::to_string(length) + " bytes, offsets from 0\n";
+    out += ": " + std::to_string(length) + " bytes, offsets from 0";
+    if (def.dialect != cd_dialect::tabcopy) out += std::string(", ") + CD_dialect_name(def.dialect) + " dialect";
+    out += "\n";
     return out + table_text(cells, right);
 }
 
@@ -171,9 +244,7 @@ int layout_command(const std::vector<std::string>& words) {
     for (const std::string& w : words) command += " " + w;
     std::vector<cobol_def>& defs = CD_definitions();
     const size_t before = defs.size();
-    std::string error;
-    if (!CD_read_defs(error, command))
-        kvRaiseMessage(KV_SITE_FN(kModule, "layout_command"), 1244, {error});
+    load_copybook(command);
     std::string out;
     for (size_t i = before; i < defs.size(); ++i) out += (i > before ? "\n" : "") + layout_text(defs[i], nullptr);
     if (!kvWriteFlush(stdout, out.data(), out.size())) {
@@ -209,7 +280,7 @@ void write_layout_entry(const def_entry& entry, const std::vector<sql_column>& c
     const std::vector<field_row> rows = rows_of(entry, &columns);
     json fields = json::array();
     for (const field_row& r : rows) {
-        const bool group = r.type == "GROUP";
+        const bool group = r.grouping();
         fields.push_back({{"level", r.level},
                           {"depth", r.depth},
                           {"name", r.name},
@@ -227,10 +298,17 @@ void write_layout_entry(const def_entry& entry, const std::vector<sql_column>& c
                           {"sql_size", r.column ? json(r.sql_size) : json(nullptr)},
                           {"nullable", r.column ? json(!r.not_null) : json(nullptr)},
                           {"key", r.key},
-                          {"filler", r.name == "FILLER"}});
+                          {"filler", r.name == "FILLER"},
+                          {"storage", group ? json(nullptr) : json(r.storage)},
+                          {"sign", r.sign.empty() ? json(nullptr) : json(r.sign)},
+                          {"sync", r.sync},
+                          {"p_scaling", r.p_scale},
+                          {"depending_on", r.depending_on.empty() ? json(nullptr) : json(r.depending_on)},
+                          {"slack", r.type == "SLACK"}});
     }
     f.tables.push_back({{"table", entry.table_name},
                         {"definition", entry.def_name},
+                        {"dialect", CD_dialect_name(entry.dialect)},
                         {"record_length", rows.empty() ? 0 : rows[0].length * rows[0].occurs},
                         {"fields", std::move(fields)}});
 }

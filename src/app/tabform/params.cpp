@@ -11,6 +11,7 @@
 // table names and key lists are held whole: nothing is cut to a length.
 #include "tabform/params.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,7 @@ std::string templ_file_name;
 std::vector<std::string> copylib_folders;
 int16_t trace_switch = 0;
 TABUTL_array* def_table = nullptr;
+cd_dialect default_dialect = cd_dialect::tabcopy;
 
 namespace {
 
@@ -102,28 +104,51 @@ void ddlfile_command(std::string& command, const std::string&) { create_tabform_
 
 // A copybook without an 01 level that gave several definitions was most
 // likely meant as one record: say so once, and how to read it as one.
-void warn_if_split(const std::string& command, size_t before) {
+void warn_if_split(const std::string& file, size_t before) {
     const std::vector<cobol_def>& defs = CD_definitions();
     if (defs.size() - before < 2 || defs[before].first_level <= 1) return;
-    token_reader tokens(command);
-    std::string word, file;
-    tokens.next(" ", word);
-    tokens.next(" ", file);
     kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1248,
                    {file, static_cast<int32_t>(defs.size() - before), defs[before].def_name});
+}
+
+// A binary item too narrow for its digits in the tabcopy dialect: most
+// likely an IBM copybook read without its dialect.
+void warn_if_narrow(const std::string& file, const cd_read_notes& notes) {
+    if (notes.field.empty()) return;
+    kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1259,
+                   {file, notes.field, notes.where, notes.usage,
+                    static_cast<int32_t>(std::min<int64_t>(notes.digits, INT32_MAX)), notes.bytes});
 }
 
 // Names the definitions this command added, with the options in force now.
 void cobol_defs_command(std::string& command, const std::string&) {
     std::vector<cobol_def>& defs = CD_definitions();
     const size_t before = defs.size();
-    std::string error;
-    if (!CD_read_defs(error, command, copylib_folders))
-        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1244, {error});
-    else
-        warn_if_split(command, before);
+    // Records closed before a failure stay in the area and are named too.
+    load_copybook(command);
     if (!expand_options) return;
     for (size_t i = before; i < defs.size(); ++i) expand_columns(&defs[i]);
+}
+
+// DIALECT IBM|TABCOPY: the dialect of the COBOLDEFSFILE commands after it
+// that name none.
+void dialect_command(std::string& command, const std::string& word) {
+    token_reader tokens(command);
+    std::string name, extra;
+    tokens.next(" ", name);
+    if (!tokens.next(" ,", name)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 209, {word});
+        return;
+    }
+    cd_dialect dialect = default_dialect;
+    if (!CD_dialect_word(name, dialect) || tokens.next(" ,", extra)) {
+        std::string reason = "unknown dialect ";
+        reason += extra.empty() ? name : extra;
+        reason += "; the dialects are IBM and TABCOPY";
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1247, {"DIALECT", reason});
+        return;
+    }
+    default_dialect = dialect;
 }
 
 // COPYLIB adds folders for the COBOLDEFSFILE commands after it.
@@ -203,6 +228,7 @@ const command_handler kCommands[] = {
     {"DDLFILE", ddlfile_command},
     {"COBOLDEFSFILE", cobol_defs_command},
     {"COPYLIB", copylib_command},
+    {"DIALECT", dialect_command},
     {"DDLTEMPLATEFILE", template_command},
     {"LAYOUTFILE", layout_command},
     {"TRACE", trace_command},
@@ -325,6 +351,26 @@ const cobol_def* find_definition(const std::string& name) {
 }
 
 }  // namespace
+
+bool load_copybook(const std::string& command) {
+    const size_t before = CD_definitions().size();
+    cd_read_options options;
+    options.copylib = copylib_folders;
+    options.dialect = default_dialect;
+    cd_read_notes notes;
+    std::string error;
+    if (!CD_read_defs(error, command, options, &notes)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1244, {error});
+        return false;
+    }
+    token_reader tokens(command);
+    std::string word, file;
+    tokens.next(" ", word);
+    tokens.next(" ", file);
+    warn_if_split(file, before);
+    warn_if_narrow(file, notes);
+    return true;
+}
 
 void get_infile_params() {
     kv_ensure_global_settings();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kvapp/cobdef.h"
 #include "kvapp/tabutl.h"
 
 struct ddl_output_t {
@@ -19,9 +20,18 @@ extern std::string templ_file_name;
 // members are looked for after the folder of the copybook that copies them.
 extern std::vector<std::string> copylib_folders;
 extern int16_t trace_switch;
+// The dialect COBOLDEFSFILE commands that name none read in: TABCOPY until
+// a DIALECT command names another.
+extern cd_dialect default_dialect;
 // Entries of type def_entry, one per FILE command, in command order. Each
 // shares its fields with the loaded definition it was copied from.
 extern TABUTL_array* def_table;
+
+// Reads the copybook a COBOLDEFSFILE command (or the words of LAYOUT)
+// names into the definitions area, raising what the read found: 1244 for
+// a copybook that cannot be used, 1248 and 1259 for what may be meant
+// otherwise. False after 1244.
+bool load_copybook(const std::string& command);
 
 // Reads every command of the run parameter file.
 void get_infile_params();
