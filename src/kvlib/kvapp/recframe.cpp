@@ -294,8 +294,11 @@ int64_t rf_reader::read_limit() const {
     return options_.framing == rf_framing::vb ? std::max(options_.end, cursor_.block_end) : options_.end;
 }
 
+// A small file gets a buffer of its size, not of the buffer size.
 bool rf_reader::grow(size_t n) {
-    const size_t capacity = std::max({n, capacity_ * 2, options_.buffer_size});
+    size_t wanted = options_.buffer_size;
+    if (file_size_ >= 0) wanted = std::min(wanted, static_cast<size_t>(std::max<int64_t>(file_size_ - buffer_offset_, 0)));
+    const size_t capacity = std::max({n, capacity_ * 2, wanted});
     uint8_t* bigger = new (std::nothrow) uint8_t[capacity];
     if (!bigger) {
         read_errno_ = ENOMEM;
