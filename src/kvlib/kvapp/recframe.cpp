@@ -81,6 +81,18 @@ int check_options(std::string& error, const rf_options& o) {
     return 1;
 }
 
+std::string reserved_not_zero(const char* kind, uint32_t word) {
+    return std::string("the reserved bytes of the ") + kind + " descriptor word " + hex_word(word) + " are not zero";
+}
+
+// The length a descriptor gives, or 0 with `what` set when it is below 4.
+int64_t at_least_four(const char* kind, uint32_t word, int64_t length, std::string& what) {
+    if (length >= 4) return length;
+    what = std::string("the ") + kind + " descriptor word " + hex_word(word) + " holds the length " +
+           std::to_string(length) + ", below 4 (the length counts the descriptor's own 4 bytes)";
+    return 0;
+}
+
 }  // namespace
 
 const char* rf_framing_name(rf_framing framing) { return kFramingNames[static_cast<int>(framing)]; }
@@ -125,36 +137,28 @@ std::string rf_short_tail_text(int64_t file_size, int64_t lrecl, int64_t left) {
 }
 
 int64_t rf_rdw_length(uint32_t word, std::string& what) {
-    const int64_t length = word >> 16;
     if (word & 0xFFFF) {
-        what = "the reserved bytes of the record descriptor word " + hex_word(word) + " are not zero";
+        what = reserved_not_zero("record", word);
         // A spanned record's segments carry their position in the third byte.
         if ((word & 0xFF) == 0 && (word >> 8 & 0xFF) <= 3)
             what += " (they look like the segment flags of a spanned record: VS and VBS files are not read)";
         return 0;
     }
-    if (length < 4) {
-        what = "the record descriptor word " + hex_word(word) + " holds the length " + std::to_string(length) +
-               ", below 4 (the length counts the descriptor's own 4 bytes)";
-        return 0;
-    }
-    return length;
+    return at_least_four("record", word, word >> 16, what);
 }
 
 int64_t rf_bdw_length(uint32_t word, std::string& what) {
     // The large-block form: the high bit set, a 31-bit length.
-    const bool large = word & 0x80000000u;
-    const int64_t length = large ? (word & 0x7FFFFFFF) : word >> 16;
-    if (!large && (word & 0xFFFF)) {
-        what = "the reserved bytes of the block descriptor word " + hex_word(word) + " are not zero";
+    if (word & 0x80000000u) return at_least_four("block", word, word & 0x7FFFFFFF, what);
+    if (word & 0xFFFF) {
+        what = reserved_not_zero("block", word);
         return 0;
     }
-    if (length < 4) {
-        what = "the block descriptor word " + hex_word(word) + " holds the length " + std::to_string(length) +
-               ", below 4 (the length counts the descriptor's own 4 bytes)";
-        return 0;
-    }
-    return length;
+    return at_least_four("block", word, word >> 16, what);
+}
+
+std::string rf_ends_inside_text(const char* kind, int64_t got) {
+    return std::string("the file ends inside a ") + kind + " descriptor word (" + std::to_string(got) + " of its 4 bytes)";
 }
 
 std::string rf_beyond_text(const char* kind, uint32_t word, int64_t length, const std::string& where) {

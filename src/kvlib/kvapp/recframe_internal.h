@@ -48,6 +48,8 @@ inline uint32_t rf_be32(const uint8_t* p) {
 int64_t rf_rdw_length(uint32_t word, std::string& what);
 // The length a block descriptor word gives (either form), or 0 with `what` set.
 int64_t rf_bdw_length(uint32_t word, std::string& what);
+// "the file ends inside a <kind> descriptor word (got of its 4 bytes)".
+std::string rf_ends_inside_text(const char* kind, int64_t got);
 // "the <kind> descriptor word X'hhhhhhhh' holds the length L, beyond <where>".
 std::string rf_beyond_text(const char* kind, uint32_t word, int64_t length, const std::string& where);
 
@@ -66,9 +68,7 @@ int rf_step_described(Source& source, rf_cursor& c, rf_found& found, std::string
         const uint8_t* p = source.reach(c.offset, 4, got);
         if (got < 0) return source.fail_io(error, c);
         if (got == 0) return 0;
-        if (got < 4)
-            return source.fail(error, "the file ends inside a block descriptor word (" + std::to_string(got) +
-                                          " of its 4 bytes)", c);
+        if (got < 4) return source.fail(error, rf_ends_inside_text("block", got), c);
         const uint32_t word = rf_be32(p);
         const int64_t length = rf_bdw_length(word, what);
         if (!length) return source.fail(error, what, c);
@@ -90,9 +90,7 @@ int rf_step_described(Source& source, rf_cursor& c, rf_found& found, std::string
     const uint8_t* p = source.reach(c.offset, 4, got);
     if (got < 0) return source.fail_io(error, c);
     if (got == 0 && !blocked) return 0;
-    if (got < 4)
-        return source.fail(error, "the file ends inside a record descriptor word (" + std::to_string(got) +
-                                      " of its 4 bytes)", c);
+    if (got < 4) return source.fail(error, rf_ends_inside_text("record", got), c);
     const uint32_t word = rf_be32(p);
     const int64_t length = rf_rdw_length(word, what);
     if (!length) return source.fail(error, what, c);
