@@ -106,3 +106,11 @@ TRAILING TRIGGER TRUE UNDO UNION UNIQUE UNLOCK UNSIGNED UPDATE USAGE USE
 USING UTC_DATE UTC_TIME UTC_TIMESTAMP VALUES VARBINARY VARCHAR VARCHARACTER
 VARYING VIRTUAL WHEN WHERE WHILE WINDOW WITH WRITE XOR YEAR_MONTH ZEROFILL
 _FILENAME
+# Miscellaneous Parameters Section
+# Rows of DATAFILE commands in the format LOAD DATA reads by default:
+# tab-separated, \N for NULL, backslash escapes (\0 for NUL).
+ROWFORMAT MYSQL
+# Data Load Section
+# The client must allow local files: mariadb --local-infile=1 (mysql
+# --local-infile=1), run from the folder tabcopy ran in.
+LOAD DATA LOCAL INFILE '?ROWSFILE' INTO TABLE ?TABLE CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\t' ESCAPED BY '\\' LINES TERMINATED BY '\n' (?COLUMNLIST);

@@ -79,3 +79,11 @@ LIMIT LOCALTIME LOCALTIMESTAMP NATURAL NOT NOTNULL NULL OFFSET ON ONLY OR
 ORDER OUTER OVERLAPS PLACING PRIMARY REFERENCES RETURNING RIGHT SELECT
 SESSION_USER SIMILAR SOME SYMMETRIC TABLE TABLESAMPLE THEN TO TRAILING TRUE
 UNION UNIQUE USER USING VARIADIC VERBOSE WHEN WHERE WINDOW WITH
+# Miscellaneous Parameters Section
+# Rows of DATAFILE commands in the text format of COPY: tab-separated,
+# \N for NULL, backslash escapes. PostgreSQL cannot store a NUL character
+# in text: a field holding one is a field error.
+ROWFORMAT PGTEXT
+# Data Load Section
+# psql -f runs the load script from the folder tabcopy ran in.
+\copy ?TABLE (?COLUMNLIST) FROM '?ROWSFILE' WITH (FORMAT text, ENCODING 'UTF8')

@@ -67,6 +67,10 @@ const std::vector<ExpectedCode> kCodes = {
     {1250, kError, {T}},        {1251, kWarning, {T}},      {1252, kWarning, {T}},
     {1253, kError, {T}},        {1254, kWarning, {T}},      {1255, kError, {T}},
     {1256, kError, {T, T}},     {1257, kError, {T}},        {1258, kError, {T, I32, I32}},  {1259, kWarning, {T, T, T, T, I32, I32}},
+    {1301, kError, {T, T}},     {1302, kError, {T, T, T}},  {1303, kError, {T, I64, I64, T}},
+    {1304, kError, {T, I64, I64, T}},  {1305, kInfo, {T, I64, T, I64, T, I64}},
+    {1306, kWarning, {T, I64, T, T}},  {1307, kWarning, {T, I64, T, I64}},  {1308, kWarning, {}},
+    {1309, kError, {}},
     {1425, kWarning, {I32, T, T, I32}},
 };
 

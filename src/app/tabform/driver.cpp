@@ -19,6 +19,8 @@
 #include "kvstd/config.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
+#include "tabform/datacmd.h"
+#include "tabform/datarun.h"
 #include "tabform/dupnames.h"
 #include "tabform/layout.h"
 #include "tabform/params.h"
@@ -35,6 +37,13 @@ tm_ext start_time;
 // even when the catalogue let the run go on after reporting it.
 static int final_status() { return kvOutputLost() ? 12 : 0; }
 
+// A run whose data had records rejected ended well, but a script must be
+// able to tell: status 4.
+static int run_status() {
+    const int status = final_status();
+    return status == 0 && data_rejected_any() ? 4 : status;
+}
+
 static bool keyword_is(const char* argument, const char* keyword) {
     return kvStrCmpNoCase(argument, keyword) == 0;
 }
@@ -45,12 +54,15 @@ void usage(int exit_flag, const char* argument, const char* program) {
     std::fprintf(stderr, "              [PAUSEATEND] [NOPAUSEATEND]\n");
     // Only --help says where to read on: HELP and ? keep their text.
     if (argument && keyword_is(argument, "--help"))
-        std::fprintf(stderr, "       %s LAYOUT <copybook> [FREE|FIXED|AUTO] [RECORD <name>]\n"
+        std::fprintf(stderr, "       %s LAYOUT <copybook> [FREE|FIXED|AUTO] [IBM|TABCOPY] [RECORD <name>]\n"
                              "              (the record layout of a copybook; LAYOUTFILE in a parameter\n"
                              "              file writes the layout of its tables, as text or JSON)\n"
+                             "       %s DATA <copybook> <data file> [copybook words] [DEF <record>]\n"
+                             "              [data options]  (the rows of a data file as CSV; DATAFILE in a\n"
+                             "              parameter file converts the data of its tables)\n"
                              "The manual: man tabcopy. The user guide: /usr/share/doc/tabcopy/guide.md\n"
                              "(share/doc/tabcopy under another installation prefix, docs/ in the sources).\n",
-                     program);
+                     program, program);
     std::fflush(stderr);
     if (exit_flag) std::exit(0);
     kvRaiseMessage(KV_SITE(kModule), 12, {argument});
@@ -126,6 +138,11 @@ void init_functions(int argc, char** argv) {
         kvConsoleUseStandardError();
         std::exit(layout_command(std::vector<std::string>(argv + 2, argv + argc)));
     }
+    // DATA writes rows on standard output in the same way.
+    if (argc >= 2 && keyword_is(argv[1], "DATA")) {
+        kvConsoleUseStandardError();
+        std::exit(data_command(std::vector<std::string>(argv + 2, argv + argc)));
+    }
     kvInstallConsoleHandler();
     kvInitConsole();
     program_name = "tabcopy";
@@ -162,12 +179,14 @@ int tabcopy_main(int argc, char** argv) {
     read_templ_file();
     write_definitions();
     finish_layout_file();
+    run_data_jobs();
     // The DDL file replaces the old one only now, with every table written;
-    // a run that ended before left the old one as it was.
+    // a run that ended before left the old one as it was. Rows, rejects and
+    // the load script go into place with it.
     if (final_status() == 0) kvCommitReplacements();
     // The count is printed in full: a 16-bit field would show a wrong,
     // even negative, count for very long parameter files.
     kvReportPrintf("\n\nDefinitions generated for %u files in %s\n\n",
                    TABUTL_arrayGetElements(def_table), ddl_file.name.c_str());
-    return final_status();
+    return run_status();
 }

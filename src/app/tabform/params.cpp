@@ -30,6 +30,7 @@
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
 #include "kvstd/timecnv.h"
+#include "tabform/datarun.h"
 #include "tabform/layout.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: params.cpp 1.0 tabcopy $"};
@@ -231,6 +232,8 @@ const command_handler kCommands[] = {
     {"DIALECT", dialect_command},
     {"DDLTEMPLATEFILE", template_command},
     {"LAYOUTFILE", layout_command},
+    {"DATAFILE", datafile_command},
+    {"LOADSCRIPT", loadscript_command},
     {"TRACE", trace_command},
     {"EXPANDDDL", expand_command},
 };

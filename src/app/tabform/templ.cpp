@@ -23,6 +23,7 @@
 #include "kvlog/kvraise.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
+#include "tabform/loadscript.h"
 #include "tabform/params.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: templ.cpp 1.0 tabcopy $"};
@@ -69,11 +70,12 @@ void reset_templ() {
     reserved_words.clear();
     reserved_set.clear();
     std::fill(std::begin(reserved_last), std::end(reserved_last), 0);
+    reset_templ_rows();
 }
 
 namespace {
 
-enum class section { none, table_creation, name_mapping, type_mapping, parameters, reserved_words };
+enum class section { none, table_creation, name_mapping, type_mapping, parameters, reserved_words, data_load };
 
 struct section_header {
     const char* line;
@@ -88,6 +90,7 @@ const section_header kHeaders[] = {
     {"# Column Type Mapping Section\n", section::type_mapping},
     {"# Miscellaneous Parameters Section\n", section::parameters},
     {"# Reserved Words Section\n", section::reserved_words},
+    {"# Data Load Section\n", section::data_load},
 };
 
 bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -278,6 +281,8 @@ void add_param(const std::string& line) {
         std::string error;
         if (!parse_expand_options(error, text))
             kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 1244, {error});
+    } else if (add_rows_param(word, text)) {
+        // a row option of the data path
     } else {
         kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 14, {word});
     }
@@ -403,6 +408,9 @@ void handle_line(section current, const std::string& line) {
         case section::reserved_words:
             add_reserved_words(line);
             return;
+        case section::data_load:
+            add_load_line(line);
+            return;
         case section::none:
             kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 1250, {without_newline(line)});
             return;
@@ -426,7 +434,7 @@ void read_templ_file() {
         if (header_of(line, current)) continue;
         if (line[0] == '#') continue;  // a comment, in every section
         // Empty lines are text in the Table Creation Section, noise elsewhere.
-        if (current != section::table_creation && line == "\n") continue;
+        if (current != section::table_creation && current != section::data_load && line == "\n") continue;
         handle_line(current, line);
     }
     kvFclose(stream);

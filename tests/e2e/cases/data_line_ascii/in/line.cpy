@@ -1,0 +1,4 @@
+01 LINE-REC.
+   05 L-NAME   PIC X(5).
+   05 L-AMOUNT PIC S9(3).
+   05 L-DAY    PIC 9(2).

@@ -1,0 +1,21 @@
+# Table Creation Section
+CREATE TABLE ?TABLE
+(
+?COLUMNS
+);
+
+# Column Type Mapping Section
+# type     SQL type   size  scale  precision-limit  scale-limit
+CHAR       CHAR       Y     N      N                N
+SMALLINT   SMALLINT   N     N      N                N
+INTEGER    INTEGER    N     N      N                N
+NUMERIC    NUMERIC    Y     Y      N                N
+REAL       REAL       N     N      N                N
+DOUBLE     FLOAT8     N     N      N                N
+DECIMAL    DECIMAL    Y     Y      N                N
+UDECIMAL   NUMERIC    Y     Y      N                N
+# Miscellaneous Parameters Section
+OMITCOMMENTS
+ROWFORMAT PGTEXT
+# Data Load Section
+\copy ?TABLE (?COLUMNLIST) FROM '?ROWSFILE' WITH (FORMAT text, ENCODING 'UTF8')
