@@ -174,7 +174,7 @@ bool dp_build_plan(std::string& error, const std::vector<dp_column>& columns, in
     build_text_table(plan);
     build_digit_tables(plan);
     build_zone_signs(plan);
-    plan.row_bound = 8;
+    plan.row_bound = kDpSlack;
     plan.scratch = 0;
     for (const dp_column& column : columns) {
         const column_entry& c = *column.entry;

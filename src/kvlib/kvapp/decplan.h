@@ -133,6 +133,10 @@ struct dp_plan {
     char line_end = '\n';
 };
 
+// Bytes past a row's bound and the digit scratch that decoders may write
+// or read ahead with fixed-size moves.
+inline constexpr size_t kDpSlack = 64;
+
 inline constexpr uint8_t kDpSigned = 0x10;
 inline constexpr uint8_t kDpNegative = 0x20;
 
