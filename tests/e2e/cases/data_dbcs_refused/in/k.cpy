@@ -1,0 +1,3 @@
+01 K-REC.
+   05 K-CODE PIC X(2).
+   05 K-KANJI PIC G(4) DISPLAY-1.

@@ -1,0 +1,2 @@
+01 TEXT-REC.
+   05 TXT PIC X(8).
