@@ -7,6 +7,7 @@
 // cut back to where the field began); a number's text is built from its
 // digits alone (never through a binary floating value), so every digit
 // and the scale survive.
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -155,7 +156,28 @@ dp_fault put_text(writer& w, const uint8_t* p, size_t n) {
     // The table in a local: a store through `out` could otherwise be taken
     // to change where the plan keeps it.
     const uint32_t* const table = w.plan.text;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+    // Eight bytes at a time while each maps to one UTF-8 byte (letters,
+    // digits, spaces): one store for the eight.
+    for (; i + 8 <= n; i += 8) {
+        uint32_t e[8];
+        for (int j = 0; j < 8; ++j) e[j] = table[p[i + j]];
+        const uint32_t any = e[0] | e[1] | e[2] | e[3] | e[4] | e[5] | e[6] | e[7];
+        const uint32_t all = e[0] & e[1] & e[2] & e[3] & e[4] & e[5] & e[6] & e[7];
+        seen |= any;
+        if (((any >> kDpLengthShift) & 7) == 1 && ((all >> kDpLengthShift) & 1)) {
+            uint64_t word = 0;
+            for (int j = 7; j >= 0; --j) word = word << 8 | (e[j] & 0xFF);
+            std::memcpy(out, &word, 8);
+            out += 8;
+            continue;
+        }
+        for (int j = 0; j < 8; ++j) {
+            std::memcpy(out, &e[j], 4);
+            out += (e[j] >> kDpLengthShift) & 7;
+        }
+    }
+    for (; i < n; ++i) {
         const uint32_t e = table[p[i]];
         std::memcpy(out, &e, 4);
         out += (e >> kDpLengthShift) & 7;
@@ -455,6 +477,15 @@ dp_fault put_zoned(writer& w, const dp_field& f, const uint8_t* p, size_t n) {
 // Packed decimal: two digits a byte, the last byte's low nibble the sign
 // (C, A, E, F positive, D, B negative, F alone when unsigned); COMP-6 has
 // digits in every nibble. Nibbles before the picture's digits must be 0.
+// Two decimal digits of 0 to 99 as they sit in a number held most
+// significant byte first: the tens in the high byte; '0' is added by
+// the zeros the number starts from.
+constexpr auto kDigitPairs = [] {
+    std::array<uint16_t, 100> pairs{};
+    for (int i = 0; i < 100; ++i) pairs[static_cast<size_t>(i)] = static_cast<uint16_t>((i / 10) << 8 | (i % 10));
+    return pairs;
+}();
+
 // Each of the 8 nibbles of a 32-bit value in a byte of its own, the least
 // significant nibble in the lowest byte.
 inline uint64_t spread_nibbles(uint32_t a) {
@@ -550,6 +581,30 @@ dp_fault put_binary(writer& w, const dp_field& f, const uint8_t* p, size_t n) {
         if (!negative && magnitude > most) return dp_fault::out_of_range;
     } else if (digit_count(magnitude) + f.p_scale > f.max_digits) {
         return dp_fault::out_of_range;
+    }
+    if (magnitude < 10000000000000000ULL) {
+        // Up to 16 digits: built in a register, two at a time, from the
+        // least significant.
+        u128 v = kAsciiZeros;
+        size_t k = 0;
+        uint64_t m = magnitude;
+        while (m >= 100) {
+            const uint64_t q = m / 100;
+            v |= static_cast<u128>(kDigitPairs[m - q * 100]) << (8 * k);
+            k += 2;
+            m = q;
+        }
+        if (m >= 10) {
+            v |= static_cast<u128>(kDigitPairs[m]) << (8 * k);
+            k += 2;
+        } else {
+            v |= static_cast<u128>(m) << (8 * k);
+            k += 1;
+        }
+        // A magnitude of 0 is the one digit 0: no leading zeros otherwise.
+        put_register_number(w, v, k, magnitude == 0 ? 1 : 0, negative, static_cast<size_t>(f.scale),
+                            static_cast<size_t>(f.p_scale));
+        return dp_fault::none;
     }
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, magnitude);
