@@ -67,6 +67,7 @@ const std::vector<ExpectedCode> kCodes = {
     {1250, kError, {T}},        {1251, kWarning, {T}},      {1252, kWarning, {T}},
     {1253, kError, {T}},        {1254, kWarning, {T}},      {1255, kError, {T}},
     {1256, kError, {T, T}},     {1257, kError, {T}},        {1258, kError, {T, I32, I32}},  {1259, kWarning, {T, T, T, T, I32, I32}},
+    {1265, kError, {T, T, T}},
     {1425, kWarning, {I32, T, T, I32}},
 };
 

@@ -139,6 +139,14 @@ void init_functions(int argc, char** argv) {
     kvGetProcessID(&start_time);
 }
 
+// A run that lost output keeps the DDL file as it was: the last lines
+// must say so, not that the definitions were generated into it.
+static void report_ddl_not_written() {
+    std::string lost, error;
+    if (!kvIsPendingReplacement(ddl_file.stream) || !kvFirstOutputLoss(lost, error)) return;
+    kvRaiseMessage(KV_SITE_FN(kModule, "tabcopy_main"), 1265, {ddl_file.name, lost, error});
+}
+
 static void write_definitions() {
     // The count is read again on every pass: nothing may add entries here,
     // but a stale bound would silently skip them if it did.
@@ -165,6 +173,7 @@ int tabcopy_main(int argc, char** argv) {
     // The DDL file replaces the old one only now, with every table written;
     // a run that ended before left the old one as it was.
     if (final_status() == 0) kvCommitReplacements();
+    else report_ddl_not_written();
     // The count is printed in full: a 16-bit field would show a wrong,
     // even negative, count for very long parameter files.
     kvReportPrintf("\n\nDefinitions generated for %u files in %s\n\n",
