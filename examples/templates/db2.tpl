@@ -32,6 +32,12 @@ CHAR       VARCHAR           Y     N      32672            N
 CHAR       CLOB              Y     N      N                N
 VARCHAR    VARCHAR           Y     N      32672            N
 VARCHAR    CLOB              Y     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters: GRAPHIC 127,
+# VARGRAPHIC 16336, beyond that DBCLOB (NCHAR, NVARCHAR and NCLOB in a
+# Unicode database).
+NCHAR      GRAPHIC           Y     N      127              N
+NCHAR      VARGRAPHIC        Y     N      16336            N
+NCHAR      DBCLOB            Y     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INTEGER           N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -70,6 +76,9 @@ QUOTENAMES "
 # Db2 11.5 documentation, "SQL and XML limits": 1012 columns per table (32K
 # page size).
 MAXCOLUMNS 1012
+# Db2 11.5 documentation, "SQL and XML limits": table and column names of
+# at most 128 bytes.
+MAXNAMELENGTH 128
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

@@ -33,6 +33,12 @@ CHAR       VARCHAR2          Y     N      4000             N
 CHAR       CLOB              N     N      N                N
 VARCHAR    VARCHAR2          Y     N      4000             N
 VARCHAR    CLOB              N     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters of the
+# national character set AL16UTF16: NCHAR 1000, NVARCHAR2 2000, beyond
+# that NCLOB.
+NCHAR      NCHAR             Y     N      1000             N
+NCHAR      NVARCHAR2         Y     N      2000             N
+NCHAR      NCLOB             N     N      N                N
 SMALLINT   NUMBER            5     N      N                N
 INTEGER    NUMBER            10    N      N                N
 LARGEINT   NUMBER            19    N      N                N
@@ -61,6 +67,9 @@ OMITREDEFS
 QUOTENAMES "
 # Oracle Database Reference, "Logical Database Limits": 1000 columns per table.
 MAXCOLUMNS 1000
+# Oracle Database Reference, "Logical Database Limits": names of at most
+# 128 bytes (12.2 and later).
+MAXNAMELENGTH 128
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

@@ -28,6 +28,9 @@ CHAR       CHAR              Y     N      32767            N
 CHAR       TEXT              N     N      N                N
 VARCHAR    VARCHAR           Y     N      32767            N
 VARCHAR    TEXT              N     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters.
+NCHAR      NCHAR             Y     N      32767            N
+NCHAR      TEXT              N     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INTEGER           N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -64,6 +67,9 @@ QUOTENAMES "
 # PostgreSQL 15 documentation, Appendix K "PostgreSQL Limits": 1600 columns
 # per table.
 MAXCOLUMNS 1600
+# PostgreSQL 15 documentation, 4.1.1 "Identifiers and Key Words": names
+# longer than 63 bytes are cut to 63, so that two long names can become one.
+MAXNAMELENGTH 63
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

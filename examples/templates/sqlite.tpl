@@ -27,6 +27,8 @@ CREATE TABLE ?TABLE
 # type     SQL type          size  scale  precision-limit  scale-limit
 CHAR       CHAR              Y     N      N                N
 VARCHAR    VARCHAR           Y     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters.
+NCHAR      NCHAR             Y     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INTEGER           N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -58,6 +60,7 @@ OMITREDEFS
 QUOTENAMES "
 # SQLite documentation, "Limits In SQLite": SQLITE_MAX_COLUMN, 2000 by default.
 MAXCOLUMNS 2000
+# SQLite sets no limit on the length of a name, so there is no MAXNAMELENGTH.
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

@@ -31,6 +31,10 @@ CHAR       CHAR              Y     N      8000             N
 CHAR       VARCHAR(MAX)      N     N      N                N
 VARCHAR    VARCHAR           Y     N      8000             N
 VARCHAR    VARCHAR(MAX)      N     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters: NCHAR 4000,
+# beyond that NVARCHAR(MAX).
+NCHAR      NCHAR             Y     N      4000             N
+NCHAR      NVARCHAR(MAX)     N     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INT               N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -65,6 +69,9 @@ QUOTENAMES []
 # Microsoft SQL Server documentation, "Maximum capacity specifications":
 # 1024 columns per nonwide table.
 MAXCOLUMNS 1024
+# Microsoft SQL Server documentation, "Database identifiers": names of at
+# most 128 characters.
+MAXNAMELENGTH 128
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

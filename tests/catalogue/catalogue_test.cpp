@@ -64,10 +64,14 @@ const std::vector<ExpectedCode> kCodes = {
     {1243, kError, {}},         {1244, kError, {T}},        {1245, kError, {T}},
     {1246, kError, {T}},        {1247, kError, {T, T}},     {1248, kWarning, {T, I32, T}},
     {1249, kError, {}},
-    {1250, kError, {T}},        {1251, kWarning, {T}},      {1252, kWarning, {T}},
-    {1253, kError, {T}},        {1254, kWarning, {T}},      {1255, kError, {T}},
-    {1256, kError, {T, T}},     {1257, kError, {T}},        {1258, kError, {T, I32, I32}},  {1259, kWarning, {T, T, T, T, I32, I32}},
-    {1265, kError, {T, T, T}},
+    {1250, kError, {T, T, I32}},        {1251, kWarning, {T}},      {1252, kWarning, {T, T, I32}},
+    {1253, kError, {T, T, I32}},        {1254, kWarning, {T}},      {1255, kError, {T, T, T, T}},
+    {1256, kError, {T, T, T, I32}},     {1257, kError, {T}},        {1258, kError, {T, I64, I32}},  {1259, kWarning, {T, T, T, T, I32, I32}},
+    {1260, kError, {T, T}},
+    {1261, kError, {T, T}},     {1262, kError, {T, I64, I64}}, {1263, kError, {T, T, I64, I64}},
+    {1264, kError, {T, I64, I64, I64}}, {1265, kError, {T, T, T}},
+    {1291, kError, {T, T, I32}},  {1292, kError, {T}},     {1293, kError, {T, T}},   {1294, kError, {T}},
+    {1295, kWarning, {T, T, T, T}}, {1296, kWarning, {T, T}},
     {1425, kWarning, {I32, T, T, I32}},
 };
 

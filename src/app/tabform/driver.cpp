@@ -19,7 +19,9 @@
 #include "kvstd/config.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
+#include "tabform/deferred.h"
 #include "tabform/dupnames.h"
+#include "tabform/filekeys.h"
 #include "tabform/layout.h"
 #include "tabform/params.h"
 #include "tabform/resolve.h"
@@ -168,6 +170,8 @@ int tabcopy_main(int argc, char** argv) {
     create_expand_options();
     get_infile_params();
     read_templ_file();
+    name_deferred_definitions();
+    warn_shared_key_marks();
     write_definitions();
     finish_layout_file();
     // The DDL file replaces the old one only now, with every table written;
