@@ -20,6 +20,13 @@ skip() {
 names_files='names.cpy:FILE order DEF NAMES-REC KEYCOLS (ORDER, 1ST-LINE);
 FILE cust-master DEF MASTER-REC;'
 
+# The edges of a database's table: a record wider than MariaDB keeps in a
+# row (wide.cpy), and names of 63 characters, the longest PostgreSQL keeps
+# whole (longnames.cpy, under a table name of 63 characters too): two
+# write_ddl arguments.
+wide_files='wide.cpy:FILE wide DEF WIDE-REC KEYCOLS (W-01);'
+long_names_files='longnames.cpy:FILE LONG_TABLE_YYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYY_T DEF LONG-NAMES-REC;'
+
 # new_work_dir: a fresh temporary directory (path on standard output).
 new_work_dir() {
     mktemp -d "${TMPDIR:-/tmp}/tabcopy-db.XXXXXX"

@@ -1,6 +1,8 @@
 #!/bin/sh
 # The DDL that tabcopy writes with the MySQL template, for the example
-# copybooks, the type-edge copybooks and the names databases reserve, is run
+# copybooks, the type-edge copybooks (national text among them), the names
+# databases reserve, a record wider than InnoDB keeps in a row (the template
+# moves its longest columns to TEXT) and names of 63 characters, is run
 # by the mariadb client against a throwaway MariaDB server; the columns
 # (information_schema.columns) and primary keys it then reports must be the
 # expected ones.
@@ -66,7 +68,7 @@ done
 
 write_ddl "$1" "$2" mysql "$work" \
     "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);" \
-    "$names_files"
+    "$names_files" "$wide_files" "$long_names_files"
 
 client -e "CREATE DATABASE tabcopy" || fail "the server refused CREATE DATABASE"
 client tabcopy < "$work/ddl.sql" || fail "MariaDB refused the DDL in $work/ddl.sql"

@@ -1,8 +1,9 @@
 #!/bin/sh
 # The DDL that tabcopy writes with the SQLite template, for the example
-# copybooks and the type-edge copybooks, is run by the sqlite3 shell; the
-# columns SQLite then reports (name, declared type, NOT NULL, key position)
-# must be the expected ones.
+# copybooks, the type-edge copybooks (national text among them), a record
+# wider than MariaDB keeps in a row and names of 63 characters, is run by
+# the sqlite3 shell; the columns SQLite then reports (name, declared type,
+# NOT NULL, key position) must be the expected ones.
 # Usage: sqlite_test.sh TABCOPY SOURCE_DIR
 set -eu
 . "$(dirname "$0")/db_lib.sh"
@@ -17,7 +18,7 @@ trap 'exit 1' HUP INT TERM
 write_ddl "$1" "$2" sqlite "$work" \
     "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);" \
     "huge.cpy:FILE huge DEF HUGE-REC KEYCOLS (H-KEY);" \
-    "$names_files"
+    "$names_files" "$wide_files" "$long_names_files"
 
 sqlite3 -bail "$work/tables.db" < "$work/ddl.sql" ||
     fail "sqlite3 refused the DDL in $work/ddl.sql"

@@ -4,9 +4,9 @@
 // than the page holds is refused when created. The bytes a column takes in
 // the row come from its type-map row (resolve.h: row_bytes).
 //
-// Invariants: the items are only read; a column is moved only when its
-// TEXT (NTEXT) row takes fewer bytes in the row than its own, so each move
-// shrinks the row; moves are chosen by bytes saved, largest first, ties in
+// Invariants: the items are only read; key columns are never moved; a
+// column is moved only when its TEXT (NTEXT) row takes fewer bytes in the
+// row than its own, so each move shrinks the row; moves are chosen by bytes saved, largest first, ties in
 // record order, which makes the choice the same on every run.
 #include "tabform/rowfit.h"
 
@@ -39,6 +39,8 @@ std::vector<char> plan_off_row(const def_entry& entry, const std::vector<char>& 
         const type_choice in_row = choose_type_row(items[i], false);
         const int64_t own = row_bytes(items[i], in_row);
         bytes += own;
+        // A key column stays: databases take no TEXT column in a primary key.
+        if (items[i].key_column) continue;
         const type_choice off = choose_type_row(items[i], true);  // no row for a column that is no text
         if (off.row && row_bytes(items[i], off) < own) moves.push_back({i, own - row_bytes(items[i], off)});
     }
