@@ -1,9 +1,11 @@
 # tabcopy DDL template for IBM Db2 for Linux, UNIX and Windows (11.1 and
 # later), run with the command line processor: db2 -tvf <ddl file>.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 # Nullable is Db2's default, so only key columns carry NOT NULL.
 #
 # Limits: CHAR 255 bytes, VARCHAR 32672, beyond that CLOB; DECIMAL 31

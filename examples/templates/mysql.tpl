@@ -1,9 +1,11 @@
 # tabcopy DDL template for MySQL (8.0 and later), run with
 # mysql <database> < <ddl file>.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 #
 # Limits: CHAR 255 characters and VARCHAR kept to the same, beyond that
 # TEXT (16383 characters of utf8mb4) and LONGTEXT; DECIMAL 65 digits with

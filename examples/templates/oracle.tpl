@@ -1,9 +1,11 @@
 # tabcopy DDL template for Oracle Database (12.2 and later, for names of
 # up to 128 bytes), run with SQL*Plus or SQLcl: @<ddl file>.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 #
 # Limits (MAX_STRING_SIZE = STANDARD): CHAR 2000 bytes, VARCHAR2 4000,
 # beyond that CLOB; NUMBER 38 digits. A decimal of more than 38 digits has

@@ -1,8 +1,10 @@
 # tabcopy DDL template for SQLite 3.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 #
 # SQLite does not enforce lengths or precisions; the declared types record
 # them and choose each column's affinity. A decimal column has NUMERIC

@@ -1,9 +1,11 @@
 # tabcopy DDL template for Microsoft SQL Server (2016 and later) and Azure
 # SQL, run with sqlcmd -i <ddl file> or any client that runs a script.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 # Every column states NULL or NOT NULL, so the session's ANSI_NULL_DFLT
 # setting does not matter.
 #
