@@ -1,5 +1,5 @@
-* A record wider than MariaDB keeps in a row: 80 fields of 250 characters
-* (20000 bytes), of which the MySQL template moves the longest to TEXT.
+* A record wider than MariaDB keeps in a row: 34 fields of 250 characters
+* (8500 bytes), of which the MySQL template moves the longest to TEXT.
 01 WIDE-REC.
    05 W-01 PIC X(250).
    05 W-02 PIC X(250).
@@ -35,49 +35,3 @@
    05 W-32 PIC X(250).
    05 W-33 PIC X(250).
    05 W-34 PIC X(250).
-   05 W-35 PIC X(250).
-   05 W-36 PIC X(250).
-   05 W-37 PIC X(250).
-   05 W-38 PIC X(250).
-   05 W-39 PIC X(250).
-   05 W-40 PIC X(250).
-   05 W-41 PIC X(250).
-   05 W-42 PIC X(250).
-   05 W-43 PIC X(250).
-   05 W-44 PIC X(250).
-   05 W-45 PIC X(250).
-   05 W-46 PIC X(250).
-   05 W-47 PIC X(250).
-   05 W-48 PIC X(250).
-   05 W-49 PIC X(250).
-   05 W-50 PIC X(250).
-   05 W-51 PIC X(250).
-   05 W-52 PIC X(250).
-   05 W-53 PIC X(250).
-   05 W-54 PIC X(250).
-   05 W-55 PIC X(250).
-   05 W-56 PIC X(250).
-   05 W-57 PIC X(250).
-   05 W-58 PIC X(250).
-   05 W-59 PIC X(250).
-   05 W-60 PIC X(250).
-   05 W-61 PIC X(250).
-   05 W-62 PIC X(250).
-   05 W-63 PIC X(250).
-   05 W-64 PIC X(250).
-   05 W-65 PIC X(250).
-   05 W-66 PIC X(250).
-   05 W-67 PIC X(250).
-   05 W-68 PIC X(250).
-   05 W-69 PIC X(250).
-   05 W-70 PIC X(250).
-   05 W-71 PIC X(250).
-   05 W-72 PIC X(250).
-   05 W-73 PIC X(250).
-   05 W-74 PIC X(250).
-   05 W-75 PIC X(250).
-   05 W-76 PIC X(250).
-   05 W-77 PIC X(250).
-   05 W-78 PIC X(250).
-   05 W-79 PIC X(250).
-   05 W-80 PIC X(250).
