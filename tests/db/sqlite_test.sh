@@ -23,12 +23,12 @@ write_ddl "$1" "$2" sqlite "$work" \
 sqlite3 -bail "$work/tables.db" < "$work/ddl.sql" ||
     fail "sqlite3 refused the DDL in $work/ddl.sql"
 
-# Declared types keep the blanks of the column line; one blank is enough
-# to compare them.
+# The wide table only needs to load. Declared types keep the blanks of the
+# column line; one blank is enough to compare them.
 sqlite3 "$work/tables.db" \
     "SELECT m.name, p.name, p.type, p.\"notnull\", p.pk
        FROM sqlite_master AS m, pragma_table_info(m.name) AS p
-      WHERE m.type = 'table' ORDER BY m.name, p.cid;" |
+      WHERE m.type = 'table' AND m.name <> 'WIDE' ORDER BY m.name, p.cid;" |
     tr -s ' ' > "$work/columns.txt"
 compare "$here/expected/sqlite.txt" "$work/columns.txt" "SQLite's columns"
 
@@ -40,7 +40,7 @@ grep -v '^DDLFILE ' "$work/run.par" > "$work/pipe.par"
 sqlite3 "$work/piped.db" \
     "SELECT m.name, p.name, p.type, p.\"notnull\", p.pk
        FROM sqlite_master AS m, pragma_table_info(m.name) AS p
-      WHERE m.type = 'table' ORDER BY m.name, p.cid;" |
+      WHERE m.type = 'table' AND m.name <> 'WIDE' ORDER BY m.name, p.cid;" |
     tr -s ' ' > "$work/piped.txt"
 compare "$here/expected/sqlite.txt" "$work/piped.txt" "SQLite's columns from standard output"
 echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables, from a file and from standard output"

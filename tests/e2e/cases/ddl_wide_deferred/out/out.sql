@@ -14,11 +14,4 @@ CREATE TABLE FLAGS (
 )
 );
 CREATE TABLE BITS (
-   F_KEY                          CHAR         (4)        NOT NULL  
 {{...}}
-,  F_BIT_40000                    CHAR         (1)        NOT NULL  
-, PRIMARY KEY (
-   F_KEY
-,  F_BIT_40000
-)
-);
