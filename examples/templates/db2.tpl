@@ -1,9 +1,11 @@
 # tabcopy DDL template for IBM Db2 for Linux, UNIX and Windows (11.1 and
 # later), run with the command line processor: db2 -tvf <ddl file>.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 # Nullable is Db2's default, so only key columns carry NOT NULL.
 #
 # Limits: CHAR 255 bytes, VARCHAR 32672, beyond that CLOB; DECIMAL 31
@@ -32,6 +34,12 @@ CHAR       VARCHAR           Y     N      32672            N
 CHAR       CLOB              Y     N      N                N
 VARCHAR    VARCHAR           Y     N      32672            N
 VARCHAR    CLOB              Y     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters: GRAPHIC 127,
+# VARGRAPHIC 16336, beyond that DBCLOB (NCHAR, NVARCHAR and NCLOB in a
+# Unicode database).
+NCHAR      GRAPHIC           Y     N      127              N
+NCHAR      VARGRAPHIC        Y     N      16336            N
+NCHAR      DBCLOB            Y     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INTEGER           N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -70,6 +78,9 @@ QUOTENAMES "
 # Db2 11.5 documentation, "SQL and XML limits": 1012 columns per table (32K
 # page size).
 MAXCOLUMNS 1012
+# Db2 11.5 documentation, "SQL and XML limits": table and column names of
+# at most 128 bytes.
+MAXNAMELENGTH 128
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

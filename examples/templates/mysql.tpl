@@ -1,18 +1,30 @@
 # tabcopy DDL template for MySQL (8.0 and later), run with
 # mysql <database> < <ddl file>.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 #
 # Limits: CHAR 255 characters and VARCHAR kept to the same, beyond that
 # TEXT (16383 characters of utf8mb4) and LONGTEXT; DECIMAL 65 digits with
 # at most 30 decimal places. A decimal beyond those has no exact MySQL
 # type: tabcopy stops with a message naming the type rather than write a
-# lossy one. The columns of a row may take 65535 bytes at most, and with
-# utf8mb4 each CHAR position counts 4 bytes: for wide records give the
-# table a single-byte character set (add CHARACTER SET latin1 after the
-# closing parenthesis below).
+# lossy one.
+#
+# Row size: InnoDB keeps a row in half a 16 KB page, 8126 bytes, of which
+# the row's header and null flags take up to 153 (1017 columns); a TEXT
+# column keeps a 20-byte pointer there. MAXROWSIZE below gives the rest,
+# and the seventh word of a type-map row the bytes a column of that row
+# takes in the row (without one, as many as its field takes in the
+# record): tabcopy moves the longest character columns to the TEXT rows
+# until the row fits, or stops with a message when it cannot. The sizes
+# count a byte a character, as a single-byte character set stores them
+# (latin1, MariaDB's default); under utf8mb4, MySQL's default, a CHAR
+# position of a short column counts 4 bytes: give wide tables a
+# single-byte character set (add CHARACTER SET latin1 after the closing
+# parenthesis below).
 
 # Table Creation Section
 CREATE TABLE ?TABLE
@@ -27,29 +39,46 @@ CREATE TABLE ?TABLE
 );
 
 # Column Type Mapping Section
-# type     SQL type          size  scale  precision-limit  scale-limit
+# type     SQL type          size  scale  precision-limit  scale-limit  row bytes
 CHAR       CHAR              Y     N      255              N
-CHAR       TEXT              N     N      16383            N
-CHAR       LONGTEXT          N     N      N                N
+CHAR       TEXT              N     N      16383            N            20
+CHAR       LONGTEXT          N     N      N                N            20
 VARCHAR    VARCHAR           Y     N      255              N
-VARCHAR    TEXT              N     N      16383            N
-VARCHAR    LONGTEXT          N     N      N                N
+VARCHAR    TEXT              N     N      16383            N            20
+VARCHAR    LONGTEXT          N     N      N                N            20
+# National and DBCS text (PIC N, PIC G), sized in characters: NCHAR is
+# utf8mb3, three bytes a character, and kept to 255 bytes; longer text is
+# TEXT in utf8mb4.
+NCHAR      NCHAR             Y     N      85               N            Y*3
+NCHAR      TEXT_CHARSET_utf8mb4     N  N  16383            N            20
+NCHAR      LONGTEXT_CHARSET_utf8mb4 N  N  N                N            20
+# Character columns moved off the row to make it fit (MAXROWSIZE).
+TEXT       TEXT              N     N      16383            N            20
+TEXT       LONGTEXT          N     N      N                N            20
+NTEXT      TEXT_CHARSET_utf8mb4     N  N  16383            N            20
+NTEXT      LONGTEXT_CHARSET_utf8mb4 N  N  N                N            20
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INT               N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
 # NUMERIC is a binary field with decimal places; its precision is 4, 9 or
 # 18 whatever its picture says, so its scale may exceed it (PIC V9(6)
-# COMP-4). The rows keep the scale within the declared precision.
-NUMERIC    DECIMAL           Y     Y      N                4
-NUMERIC    DECIMAL           9     Y      4                9
-NUMERIC    DECIMAL           Y     Y      N                9
-NUMERIC    DECIMAL           18    Y      9                18
-NUMERIC    DECIMAL           Y     Y      N                18
-NUMERIC    DECIMAL           65    Y      N                30
+# COMP-4). The rows keep the scale within the declared precision. DECIMAL
+# stores 4 bytes for each 9 digits on either side of the point, and up to
+# 4 for the digits left: 5 bytes for 9 digits, 9 for 18, 30 for 65.
+NUMERIC    DECIMAL           Y     Y      N                4            9
+NUMERIC    DECIMAL           9     Y      4                9            5
+NUMERIC    DECIMAL           Y     Y      N                9            9
+NUMERIC    DECIMAL           18    Y      9                18           9
+NUMERIC    DECIMAL           Y     Y      N                18           9
+NUMERIC    DECIMAL           65    Y      N                30           30
 REAL       FLOAT             N     N      N                N
 DOUBLE     DOUBLE            N     N      N                N
-UDECIMAL   DECIMAL           Y     Y      65               30
-DECIMAL    DECIMAL           Y     Y      65               30
+UDECIMAL   DECIMAL           Y     Y      9                30           5
+UDECIMAL   DECIMAL           Y     Y      18               30           9
+UDECIMAL   DECIMAL           Y     Y      65               30           30
+DECIMAL    DECIMAL           Y     Y      9                30           5
+DECIMAL    DECIMAL           Y     Y      18               30           9
+DECIMAL    DECIMAL           Y     Y      65               30           30
 
 # Miscellaneous Parameters Section
 # Comment lines describe the record's groups, arrays and redefinitions.
@@ -68,6 +97,11 @@ QUOTENAMES `
 # MySQL 8.0 Reference Manual and MariaDB documentation, InnoDB limits: 1017
 # columns per table.
 MAXCOLUMNS 1017
+# Names of at most 64 characters (MySQL and MariaDB, "Identifier Length
+# Limits"); COBOL names are single-byte, a byte a character.
+MAXNAMELENGTH 64
+# 8126 bytes less a row's header and null flags; see the comment at the top.
+MAXROWSIZE 7973
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

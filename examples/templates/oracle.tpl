@@ -1,9 +1,11 @@
 # tabcopy DDL template for Oracle Database (12.2 and later, for names of
 # up to 128 bytes), run with SQL*Plus or SQLcl: @<ddl file>.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 #
 # Limits (MAX_STRING_SIZE = STANDARD): CHAR 2000 bytes, VARCHAR2 4000,
 # beyond that CLOB; NUMBER 38 digits. A decimal of more than 38 digits has
@@ -33,6 +35,12 @@ CHAR       VARCHAR2          Y     N      4000             N
 CHAR       CLOB              N     N      N                N
 VARCHAR    VARCHAR2          Y     N      4000             N
 VARCHAR    CLOB              N     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters of the
+# national character set AL16UTF16: NCHAR 1000, NVARCHAR2 2000, beyond
+# that NCLOB.
+NCHAR      NCHAR             Y     N      1000             N
+NCHAR      NVARCHAR2         Y     N      2000             N
+NCHAR      NCLOB             N     N      N                N
 SMALLINT   NUMBER            5     N      N                N
 INTEGER    NUMBER            10    N      N                N
 LARGEINT   NUMBER            19    N      N                N
@@ -61,6 +69,9 @@ OMITREDEFS
 QUOTENAMES "
 # Oracle Database Reference, "Logical Database Limits": 1000 columns per table.
 MAXCOLUMNS 1000
+# Oracle Database Reference, "Logical Database Limits": names of at most
+# 128 bytes (12.2 and later).
+MAXNAMELENGTH 128
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

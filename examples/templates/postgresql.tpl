@@ -1,8 +1,10 @@
 # tabcopy DDL template for PostgreSQL (12 and later).
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 # Unquoted names fold to lower case in PostgreSQL: CUST_ID becomes cust_id.
 #
 # Types keep every value of the COBOL field exactly. Character fields
@@ -28,6 +30,9 @@ CHAR       CHAR              Y     N      32767            N
 CHAR       TEXT              N     N      N                N
 VARCHAR    VARCHAR           Y     N      32767            N
 VARCHAR    TEXT              N     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters.
+NCHAR      NCHAR             Y     N      32767            N
+NCHAR      TEXT              N     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INTEGER           N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -64,6 +69,9 @@ QUOTENAMES "
 # PostgreSQL 15 documentation, Appendix K "PostgreSQL Limits": 1600 columns
 # per table.
 MAXCOLUMNS 1600
+# PostgreSQL 15 documentation, 4.1.1 "Identifiers and Key Words": names
+# longer than 63 bytes are cut to 63, so that two long names can become one.
+MAXNAMELENGTH 63
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

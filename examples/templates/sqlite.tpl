@@ -1,8 +1,10 @@
 # tabcopy DDL template for SQLite 3.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 #
 # SQLite does not enforce lengths or precisions; the declared types record
 # them and choose each column's affinity. A decimal column has NUMERIC
@@ -27,6 +29,8 @@ CREATE TABLE ?TABLE
 # type     SQL type          size  scale  precision-limit  scale-limit
 CHAR       CHAR              Y     N      N                N
 VARCHAR    VARCHAR           Y     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters.
+NCHAR      NCHAR             Y     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INTEGER           N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -58,6 +62,7 @@ OMITREDEFS
 QUOTENAMES "
 # SQLite documentation, "Limits In SQLite": SQLITE_MAX_COLUMN, 2000 by default.
 MAXCOLUMNS 2000
+# SQLite sets no limit on the length of a name, so there is no MAXNAMELENGTH.
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

@@ -1,9 +1,11 @@
 # tabcopy DDL template for Microsoft SQL Server (2016 and later) and Azure
 # SQL, run with sqlcmd -i <ddl file> or any client that runs a script.
 #
-# One CREATE TABLE per FILE command. The key columns named by the FILE
-# command's KEYCOLS list form the primary key; a FILE command without
-# KEYCOLS gives a table without one.
+# One CREATE TABLE per FILE command. The key columns form the primary
+# key, in record order: those of the FILE command's KEYCOLS list and, since
+# the FILE commands of one record share its key columns, those of the
+# others made from the same record. A table gets no primary key only when
+# none of them has KEYCOLS.
 # Every column states NULL or NOT NULL, so the session's ANSI_NULL_DFLT
 # setting does not matter.
 #
@@ -31,6 +33,10 @@ CHAR       CHAR              Y     N      8000             N
 CHAR       VARCHAR(MAX)      N     N      N                N
 VARCHAR    VARCHAR           Y     N      8000             N
 VARCHAR    VARCHAR(MAX)      N     N      N                N
+# National and DBCS text (PIC N, PIC G), sized in characters: NCHAR 4000,
+# beyond that NVARCHAR(MAX).
+NCHAR      NCHAR             Y     N      4000             N
+NCHAR      NVARCHAR(MAX)     N     N      N                N
 SMALLINT   SMALLINT          N     N      N                N
 INTEGER    INT               N     N      N                N
 LARGEINT   BIGINT            N     N      N                N
@@ -65,6 +71,9 @@ QUOTENAMES []
 # Microsoft SQL Server documentation, "Maximum capacity specifications":
 # 1024 columns per nonwide table.
 MAXCOLUMNS 1024
+# Microsoft SQL Server documentation, "Database identifiers": names of at
+# most 128 characters.
+MAXNAMELENGTH 128
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

@@ -20,6 +20,19 @@ skip() {
 names_files='names.cpy:FILE order DEF NAMES-REC KEYCOLS (ORDER, 1ST-LINE);
 FILE cust-master DEF MASTER-REC;'
 
+# The edges of a database's table: a record wider than MariaDB keeps in a
+# row (wide.cpy, written by write_wide_copybook), and names of 63
+# characters, the longest PostgreSQL keeps whole (longnames.cpy, under a
+# table name of 63 characters too): two write_ddl arguments.
+wide_files='wide.cpy:FILE wide DEF WIDE-REC KEYCOLS (W-01);'
+long_names_files='longnames.cpy:FILE LONG_TABLE_YYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYY_T DEF LONG-NAMES-REC;'
+
+# write_wide_copybook DIR: wide.cpy in DIR, 34 fields of 250 characters
+# (8500 bytes).
+write_wide_copybook() {
+    awk 'BEGIN { print "01 WIDE-REC."; for (i = 1; i <= 34; i++) printf "   05 W-%02d PIC X(250).\n", i }' > "$1/wide.cpy"
+}
+
 # new_work_dir: a fresh temporary directory (path on standard output).
 new_work_dir() {
     mktemp -d "${TMPDIR:-/tmp}/tabcopy-db.XXXXXX"
@@ -43,7 +56,11 @@ write_ddl() {
         grep -q '^DDLFILE ddl.sql PURGE$' "$wd_work/run.par" ||
         fail "examples/example.par has no DDLTEMPLATEFILE or DDLFILE line to redirect"
     for wd_extra in "$@"; do
-        cp "$here/${wd_extra%%:*}" "$wd_work/"
+        if [ "${wd_extra%%:*}" = wide.cpy ]; then
+            write_wide_copybook "$wd_work"
+        else
+            cp "$here/${wd_extra%%:*}" "$wd_work/"
+        fi
         printf 'COBOLDEFSFILE %s AUTO\n%s\n' "${wd_extra%%:*}" "${wd_extra#*:}" >> "$wd_work/run.par"
     done
     if ! (cd "$wd_work" && "$wd_tabcopy" PARAMFILE run.par > tabcopy.out 2>&1); then

@@ -1,6 +1,8 @@
 #!/bin/sh
 # The DDL that tabcopy writes with the MySQL template, for the example
-# copybooks, the type-edge copybooks and the names databases reserve, is run
+# copybooks, the type-edge copybooks (national text among them), the names
+# databases reserve, a record wider than InnoDB keeps in a row (the template
+# moves its longest columns to TEXT) and names of 63 characters, is run
 # by the mariadb client against a throwaway MariaDB server; the columns
 # (information_schema.columns) and primary keys it then reports must be the
 # expected ones.
@@ -66,13 +68,19 @@ done
 
 write_ddl "$1" "$2" mysql "$work" \
     "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);" \
-    "$names_files"
+    "$names_files" "$wide_files" "$long_names_files"
 
 client -e "CREATE DATABASE tabcopy" || fail "the server refused CREATE DATABASE"
 client tabcopy < "$work/ddl.sql" || fail "MariaDB refused the DDL in $work/ddl.sql"
 
 client tabcopy -e "SELECT table_name, column_name, column_type, is_nullable, column_key
-                     FROM information_schema.columns WHERE table_schema = 'tabcopy'
+                     FROM information_schema.columns WHERE table_schema = 'tabcopy' AND table_name <> 'WIDE'
                     ORDER BY table_name, ordinal_position;" > "$work/columns.txt"
 compare "$here/expected/mariadb.txt" "$work/columns.txt" "MariaDB's columns"
+# The wide table fits the row by its key column and as many others as fit
+# kept there; the rest went to TEXT.
+wide=$(client tabcopy -e "SELECT column_type, COUNT(*) FROM information_schema.columns
+                           WHERE table_schema = 'tabcopy' AND table_name = 'WIDE'
+                           GROUP BY column_type ORDER BY column_type;" | tr '\t\n' ': ')
+[ "$wide" = "char(250):31 text:3 " ] || fail "MariaDB's WIDE table has the columns $wide, not 31 char(250) and 3 text"
 echo "passed: MariaDB accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables"

@@ -1,8 +1,10 @@
 #!/bin/sh
 # The DDL that tabcopy writes with the PostgreSQL template, for the example
-# copybooks and the type-edge copybooks, is run by psql against a
-# throwaway cluster; the columns (information_schema.columns) and primary
-# keys PostgreSQL then reports must be the expected ones.
+# copybooks, the type-edge copybooks (national text among them), a wide
+# record and names of 63 characters, the longest PostgreSQL keeps whole,
+# is run by psql against a throwaway cluster; the columns
+# (information_schema.columns) and primary keys PostgreSQL then reports
+# must be the expected ones.
 #
 # The cluster lives in a temporary directory and listens only on a Unix
 # socket there, so it meets no other server; it is stopped and the
@@ -76,14 +78,14 @@ sql() {
 write_ddl "$1" "$2" postgresql "$work" \
     "types.cpy:FILE types DEF TYPES-REC KEYCOLS (T-KEY);" \
     "huge.cpy:FILE huge DEF HUGE-REC KEYCOLS (H-KEY);" \
-    "$names_files"
+    "$names_files" "$wide_files" "$long_names_files"
 
 sql -f "$work/ddl.sql" || fail "PostgreSQL refused the DDL in $work/ddl.sql"
 
 sql -c "SELECT table_name, column_name, data_type, character_maximum_length,
                numeric_precision, numeric_scale, is_nullable
           FROM information_schema.columns
-         WHERE table_schema = 'public'
+         WHERE table_schema = 'public' AND table_name <> 'wide'
          ORDER BY table_name, ordinal_position;" > "$work/columns.txt"
 compare "$here/expected/postgresql.txt" "$work/columns.txt" "PostgreSQL's columns"
 

@@ -1,10 +1,10 @@
 #!/bin/sh
 # The templates for databases the tests cannot run (Db2, SQL Server,
-# Oracle, MySQL): the SQL types they give every column of types.cpy, and
-# the columns at and beyond each database's decimal limits, where a
-# template must name the largest exact type or let tabcopy refuse the
-# column (message DD-255, exit status 12) rather than write a type the
-# database rejects.
+# Oracle, MySQL): the SQL types they give every column of types.cpy, the
+# longest names each takes, and the columns at and beyond each database's
+# decimal limits, where a template must name the largest exact type or let
+# tabcopy refuse the column (message DD-255, exit status 12) rather than
+# write a type the database rejects.
 # Usage: templates_test.sh TABCOPY SOURCE_DIR
 set -eu
 . "$(dirname "$0")/db_lib.sh"
@@ -112,6 +112,31 @@ mysql     | S9(2)V9(31)   | refused DECIMAL
 mysql     | V9(30) COMP   | DECIMAL(65,30)
 mysql     | V9(31) COMP   | refused NUMERIC
 TABLE
+
+# The longest name each template's database takes (MAXNAMELENGTH): a
+# column name of that length is written, one character more is refused
+# with DD-263 and status 12.
+for pair in postgresql:63 mysql:64 db2:128 sqlserver:128 oracle:128; do
+    template=${pair%%:*} limit=${pair#*:}
+    for length in "$limit" $((limit + 1)); do
+        dir="$work/name-$template-$length"
+        mkdir -p "$dir/templates"
+        cp "$src/examples/templates/$template.tpl" "$dir/templates/"
+        name=$(printf 'N%*s' $((length - 1)) '' | tr ' ' 'X')
+        printf '01 NAME-REC.\n   05 %s PIC X(4).\n' "$name" > "$dir/name.cpy"
+        printf 'COBOLDEFSFILE name.cpy\nDDLTEMPLATEFILE templates/%s.tpl\nDDLFILE name.sql PURGE\nFILE names DEF NAME-REC;\n' \
+            "$template" > "$dir/run.par"
+        status=0
+        (cd "$dir" && "$tabcopy" PARAMFILE run.par > out.txt 2>&1) || status=$?
+        want=0
+        [ "$length" -gt "$limit" ] && want=12
+        if [ "$status" -ne "$want" ] || { [ "$want" -eq 12 ] && ! grep -q "DD-263" "$dir/out.txt"; }; then
+            echo "FAILED: $template, a name of $length characters: expected status $want, got $status" >&2
+            cat "$dir/out.txt" >&2
+            failures=$((failures + 1))
+        fi
+    done
+done
 
 [ "$failures" -eq 0 ] || fail "$failures template checks"
 echo "passed: the Db2, SQL Server, Oracle and MySQL templates"

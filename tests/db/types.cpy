@@ -1,8 +1,8 @@
-* Every type name the column resolution derives, at the edges of the
-* templates' type-map rows: lengths and precisions on both sides of each
-* database's limits, binary fields whose scale exceeds their precision, a
-* repeated name, FILLER and a redefinition. Every template has a type for
-* each of these fields.
+* Every type name the column resolution derives (national and DBCS text
+* among them), at the edges of the templates' type-map rows: lengths and
+* precisions on both sides of each database's limits, binary fields whose
+* scale exceeds their precision, a repeated name, FILLER and a
+* redefinition. Every template has a type for each of these fields.
 01 TYPES-REC.
    05 T-KEY              PIC 9(6).
    05 T-CHAR             PIC X(10).
@@ -33,6 +33,25 @@
    05 T-VARCHAR-32673    PIC X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(681) DISPLAY-2.
    05 T-VARCHAR-32767    PIC X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(775) DISPLAY-2.
    05 T-VARCHAR-32768    PIC X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(3999)X(776) DISPLAY-2.
+   05 T-NCHAR            PIC N(10).
+   05 T-NCHAR-85         PIC N(85).
+   05 T-NCHAR-86         PIC N(86).
+   05 T-NCHAR-127        PIC N(127).
+   05 T-NCHAR-128        PIC N(128).
+   05 T-NCHAR-1000       PIC N(1000).
+   05 T-NCHAR-1001       PIC N(1001).
+   05 T-NCHAR-2000       PIC N(2000).
+   05 T-NCHAR-2001       PIC N(2001).
+   05 T-NCHAR-4000       PIC N(4000).
+   05 T-NCHAR-4001       PIC N(4001).
+   05 T-NCHAR-16336      PIC N(16336).
+   05 T-NCHAR-16337      PIC N(16337).
+   05 T-NCHAR-16383      PIC N(16383).
+   05 T-NCHAR-16384      PIC N(16384).
+   05 T-NCHAR-32767      PIC N(32767).
+   05 T-NCHAR-32768      PIC N(32768).
+   05 T-NATIONAL         PIC N(3) USAGE NATIONAL.
+   05 T-DBCS             PIC G(6) DISPLAY-1.
    05 T-SMALL            PIC S9(4) COMP.
    05 T-INT              PIC S9(9) COMP.
    05 T-BIG              PIC S9(18) COMP.

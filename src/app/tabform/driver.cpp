@@ -21,7 +21,9 @@
 #include "kvstd/strutl.h"
 #include "tabform/datacmd.h"
 #include "tabform/datarun.h"
+#include "tabform/deferred.h"
 #include "tabform/dupnames.h"
+#include "tabform/filekeys.h"
 #include "tabform/layout.h"
 #include "tabform/params.h"
 #include "tabform/resolve.h"
@@ -156,6 +158,14 @@ void init_functions(int argc, char** argv) {
     kvGetProcessID(&start_time);
 }
 
+// A run that lost output keeps the DDL file as it was: the last lines
+// must say so, not that the definitions were generated into it.
+static void report_ddl_not_written() {
+    std::string lost, error;
+    if (!kvIsPendingReplacement(ddl_file.stream) || !kvFirstOutputLoss(lost, error)) return;
+    kvRaiseMessage(KV_SITE_FN(kModule, "tabcopy_main"), 1265, {ddl_file.name, lost, error});
+}
+
 static void write_definitions() {
     // The count is read again on every pass: nothing may add entries here,
     // but a stale bound would silently skip them if it did.
@@ -177,6 +187,8 @@ int tabcopy_main(int argc, char** argv) {
     create_expand_options();
     get_infile_params();
     read_templ_file();
+    name_deferred_definitions();
+    warn_shared_key_marks();
     write_definitions();
     finish_layout_file();
     run_data_jobs();
@@ -184,6 +196,7 @@ int tabcopy_main(int argc, char** argv) {
     // a run that ended before left the old one as it was. Rows, rejects and
     // the load script go into place with it.
     if (final_status() == 0) kvCommitReplacements();
+    else report_ddl_not_written();
     // The count is printed in full: a 16-bit field would show a wrong,
     // even negative, count for very long parameter files.
     kvReportPrintf("\n\nDefinitions generated for %u files in %s\n\n",

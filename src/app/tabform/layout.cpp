@@ -244,7 +244,7 @@ int layout_command(const std::vector<std::string>& words) {
     for (const std::string& w : words) command += " " + w;
     std::vector<cobol_def>& defs = CD_definitions();
     const size_t before = defs.size();
-    load_copybook(command);
+    if (!load_copybook(command, true)) return 12;
     std::string out;
     for (size_t i = before; i < defs.size(); ++i) out += (i > before ? "\n" : "") + layout_text(defs[i], nullptr);
     if (!kvWriteFlush(stdout, out.data(), out.size())) {

@@ -13,6 +13,7 @@
 #include "kvlog/kvraise.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
+#include "tabform/templ.h"
 #include "tabform/writer.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: loadscript.cpp 1.0 tabcopy $"};
@@ -21,9 +22,7 @@ templ_rows_t templ_rows;
 
 namespace {
 
-void refuse(const std::string& keyword, const char* needs) {
-    kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 1256, {keyword, needs});
-}
+void refuse(const std::string& keyword, const char* needs) { refuse_templ_option(keyword, needs); }
 
 // The words after the option word, blank-separated.
 std::vector<std::string> words_after(const std::string& line) {

@@ -23,7 +23,6 @@
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
 #include "kvapp/console.h"
-#include "kvapp/keycols.h"
 #include "kvapp/parmutl.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/config.h"
@@ -31,6 +30,8 @@
 #include "kvstd/strutl.h"
 #include "kvstd/timecnv.h"
 #include "tabform/datarun.h"
+#include "tabform/deferred.h"
+#include "tabform/filekeys.h"
 #include "tabform/layout.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: params.cpp 1.0 tabcopy $"};
@@ -128,7 +129,8 @@ void cobol_defs_command(std::string& command, const std::string&) {
     // Records closed before a failure stay in the area and are named too.
     load_copybook(command);
     if (!expand_options) return;
-    for (size_t i = before; i < defs.size(); ++i) expand_columns(&defs[i]);
+    for (size_t i = before; i < defs.size(); ++i)
+        if (!defer_naming(defs[i], *expand_options)) expand_columns(&defs[i]);
 }
 
 // DIALECT IBM|TABCOPY: the dialect of the COBOLDEFSFILE commands after it
@@ -281,6 +283,9 @@ const char* read_ddl_mode(token_reader& tokens) {
 }
 
 void open_ddl_file(const std::string& name, const char* mode) {
+    // Only the last DDLFILE receives the DDL: an earlier one keeps its header alone.
+    if (ddl_file.stream && ddl_file.stream != stdout)
+        kvRaiseMessage(KV_SITE_FN(kModule, "create_tabform_file"), 1296, {name, ddl_file.name});
     ddl_file.name = name;
     // Written beside the file and put in place when the run succeeds: a run
     // that fails leaves the file as it was, with PURGE and with APPEND.
@@ -355,21 +360,28 @@ const cobol_def* find_definition(const std::string& name) {
 
 }  // namespace
 
-bool load_copybook(const std::string& command) {
+bool load_copybook(const std::string& command, bool layout) {
     const size_t before = CD_definitions().size();
     cd_read_options options;
     options.copylib = copylib_folders;
     options.dialect = default_dialect;
     cd_read_notes notes;
     std::string error;
-    if (!CD_read_defs(error, command, options, &notes)) {
-        kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1244, {error});
-        return false;
-    }
     token_reader tokens(command);
     std::string word, file;
     tokens.next(" ", word);
     tokens.next(" ", file);
+    if (!CD_read_defs(error, command, options, &notes)) {
+        if (layout)
+            kvRaiseMessage(KV_SITE_FN(kModule, "layout_command"), 1293, {file, error});
+        else
+            kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1244, {error});
+        return false;
+    }
+    if (layout && CD_definitions().size() == before) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "layout_command"), 1294, {file});
+        return false;
+    }
     warn_if_split(file, before);
     warn_if_narrow(file, notes);
     return true;
@@ -476,7 +488,7 @@ void get_cobol_table(const std::string& command) {
     void* slot = TABUTL_arrayNewElement(def_table);
     if (!slot) return;  // the allocation failure has been reported
     auto* entry = new (slot) def_entry(*def);
-    if (!options.keycols.empty()) CD_parse_keycols(options.keycols.c_str(), entry);
+    if (!options.keycols.empty()) mark_file_keys(TABUTL_arrayGetElements(def_table) - 1, options.keycols);
     entry->table_name = kvUpshifted(options.table);
 }
 

@@ -30,8 +30,10 @@ extern TABUTL_array* def_table;
 // Reads the copybook a COBOLDEFSFILE command (or the words of LAYOUT)
 // names into the definitions area, raising what the read found: 1244 for
 // a copybook that cannot be used, 1248 and 1259 for what may be meant
-// otherwise. False after 1244.
-bool load_copybook(const std::string& command);
+// otherwise. False after 1244. For `layout`, where no echoed command says
+// which file is read, 1293 names the file instead of 1244, and a copybook
+// without any entry is refused (1294).
+bool load_copybook(const std::string& command, bool layout = false);
 
 // Reads every command of the run parameter file.
 void get_infile_params();

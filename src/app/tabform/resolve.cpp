@@ -21,10 +21,13 @@
 #include <unordered_map>
 
 #include "kvapp/console.h"
+#include "kvapp/recutl.h"
 #include "kvlog/kvraise.h"
 #include "kvstd/nametab.h"
 #include "kvstd/strutl.h"
 #include "tabform/params.h"
+#include "tabform/rowfit.h"
+#include "tabform/tablecheck.h"
 #include "tabform/templ.h"
 #include "tabform/writer.h"
 
@@ -58,7 +61,9 @@ int32_t display_digits(const column_entry& column) {
 
 derived_type derive_type(const column_entry& column) {
     switch (column.data_type) {
-        case CD_TYPE_CHAR: return {"CHAR", column.bin_len};
+        // National and DBCS characters are two bytes each.
+        case CD_TYPE_CHAR: return kvIsNcharColumn(column) ? derived_type{"NCHAR", column.bin_len / 2}
+                                                          : derived_type{"CHAR", column.bin_len};
         case CD_TYPE_VARCHAR: return {"VARCHAR", column.bin_len};
         case CD_TYPE_BIN16: return {"SMALLINT", numeric_precision(column, 4)};
         case CD_TYPE_BIN32: return {"INTEGER", numeric_precision(column, 9)};
@@ -98,6 +103,27 @@ const type_map_entry* find_row(const std::string& type, int32_t precision, int32
     return nullptr;
 }
 
+// A key no row serves is looked up again under a wider one: unsigned
+// decimals as decimals, national characters as characters of their bytes
+// (as they were before they had a key of their own).
+struct key_fallback {
+    const char* from;
+    const char* to;
+    bool bytes;  // the precision becomes the column's bytes
+};
+constexpr key_fallback kFallbacks[] = {
+    {"UDECIMAL", "DECIMAL", false},
+    {"NCHAR", "CHAR", true},
+    {"NTEXT", "TEXT", true},
+};
+
+// The key a character column kept off the row is looked up under.
+const char* off_row_key(const std::string& type) {
+    if (type == "CHAR" || type == "VARCHAR") return "TEXT";
+    if (type == "NCHAR") return "NTEXT";
+    return nullptr;
+}
+
 std::string size_text(const type_map_entry& row, int32_t precision, int32_t scale) {
     std::string out;
     if (row.size_spec == kTemplNo) return out;
@@ -113,17 +139,35 @@ std::string null_text(const column_entry& column) {
 }
 
 
-// A table the database would refuse is refused here, with what to do,
-// rather than written and found out when the DDL is loaded.
-void check_column_count(const std::string& table, const std::vector<char>& included) {
-    if (templ_options.max_columns <= 0) return;
-    const int64_t count = std::count(included.begin(), included.end(), 1);
-    if (count <= templ_options.max_columns) return;
-    kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1258,
-                   {table, static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)), templ_options.max_columns});
+}  // namespace
+
+type_choice choose_type_row(const column_entry& column, bool off_row) {
+    const derived_type derived = derive_type(column);
+    type_choice c{derived.name, derived.precision, nullptr};
+    // A binary integer scaled by V or P is a decimal of its digits.
+    if ((column.scale != 0 || column.p_scale > 0) && (c.type == "SMALLINT" || c.type == "INTEGER" || c.type == "LARGEINT"))
+        c.type = "NUMERIC";
+    if (off_row) {
+        const char* key = off_row_key(c.type);
+        if (!key) return c;
+        c.type = key;
+    }
+    c.row = find_row(c.type, c.precision, column.scale);
+    for (const key_fallback& f : kFallbacks) {
+        if (c.row || c.type != f.from) continue;
+        c.type = f.to;
+        if (f.bytes) c.precision = column.bin_len;
+        c.row = find_row(c.type, c.precision, column.scale);
+    }
+    return c;
 }
 
-}  // namespace
+int64_t row_bytes(const column_entry& column, const type_choice& choice) {
+    const row_bytes_spec spec = choice.row ? choice.row->row_bytes : row_bytes_spec{};
+    if (spec.fixed >= 0) return spec.fixed;
+    if (spec.per_unit > 0) return static_cast<int64_t>(spec.per_unit) * std::max(choice.precision, 0);
+    return CD_stored_size(column);
+}
 
 void trace_printf(const char* format, ...) {
     if (!trace_switch) return;
@@ -163,19 +207,12 @@ struct resolved_shape {
     sql_column sql;
 };
 
-resolved_shape resolve_shape(const column_entry& column) {
-    const derived_type derived = derive_type(column);
+resolved_shape resolve_shape(const column_entry& column, bool off_row) {
+    const type_choice choice = choose_type_row(column, off_row);
+    const type_map_entry* row = choice.row;
     resolved_shape r;
-    r.type = derived.name;
-    r.precision = derived.precision;
-    // A binary integer scaled by V or P is a decimal of its digits.
-    if ((column.scale != 0 || column.p_scale > 0) && (r.type == "SMALLINT" || r.type == "INTEGER" || r.type == "LARGEINT"))
-        r.type = "NUMERIC";
-    const type_map_entry* row = find_row(r.type, r.precision, column.scale);
-    if (!row && column.data_type == CD_TYPE_UNUM) {
-        r.type = "DECIMAL";
-        row = find_row(r.type, r.precision, column.scale);
-    }
+    r.type = choice.type;
+    r.precision = choice.precision;
     r.sql.null_text = null_text(column);
     // Without a row the column gets no type and no size.
     if (!row) return r;
@@ -187,22 +224,36 @@ resolved_shape resolve_shape(const column_entry& column) {
     return r;
 }
 
+// Where a column is, for the messages about it: its table and the COBOL
+// field it comes from.
+struct column_place {
+    const std::string& table;
+    const std::string& field;
+};
+
 // The trace line and the messages of one column, every time it is resolved.
-void report_column(const column_entry& column, const resolved_shape& r) {
+void report_column(const column_entry& column, const resolved_shape& r, const column_place& place) {
     if (trace_switch)
         trace_printf("col %-30s\n    data_type=%3d, prec_val=%5d, dt_str=%5s, int_len=%d\n", column.name.c_str(),
                      column.data_type, r.precision, r.type.c_str(), column.int_len);
     if (!r.found)
-        kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1255, {r.type});
+        kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1255, {r.type, column.name, place.table, place.field});
     else if (r.too_long)
         kvRaiseMessage(KV_SITE_FN(kModule, "resolve_params"), 1254, {r.sql.sql_type});
 }
 
+// The name the copybook gave the field a column is made from.
+const std::string& field_name(const std::vector<cd_entry_text>* texts, const column_entry& column) {
+    if (texts && column.text >= 0 && static_cast<size_t>(column.text) < texts->size())
+        return (*texts)[static_cast<size_t>(column.text)].name;
+    return column.name;
+}
+
 }  // namespace
 
-sql_column resolve_column(const column_entry& column) {
-    const resolved_shape r = resolve_shape(column);
-    report_column(column, r);
+sql_column resolve_column(const column_entry& column, const std::string& table) {
+    const resolved_shape r = resolve_shape(column, false);
+    report_column(column, r, {table, column.name});
     return r.sql;
 }
 
@@ -212,7 +263,10 @@ namespace {
 // the writers of both, which run while the template is expanded.
 struct column_source {
     std::shared_ptr<std::vector<column_entry>> fields;
+    std::shared_ptr<std::vector<cd_entry_text>> texts;
+    std::string table;
     std::vector<char> included;
+    std::vector<char> off_row;  // by item: a character column kept off the row (empty: none)
     std::vector<sql_column>* layout = nullptr;  // each column's SQL texts, when asked for
 };
 
@@ -282,6 +336,8 @@ struct shape_key {
     int16_t data_type;
     bool not_null;
     bool p_scaled;  // a scaled binary integer is a NUMERIC
+    bool national;  // NCHAR, which falls back to CHAR of its bytes
+    bool off_row;   // TEXT or NTEXT
     int32_t precision;
     int32_t scale;
     bool operator==(const shape_key&) const = default;
@@ -289,7 +345,8 @@ struct shape_key {
 
 struct shape_hash {
     size_t operator()(const shape_key& k) const {
-        const uint64_t a = (static_cast<uint64_t>(static_cast<uint16_t>(k.data_type)) << 33) |
+        const uint64_t a = (static_cast<uint64_t>(static_cast<uint16_t>(k.data_type)) << 35) |
+                           (static_cast<uint64_t>(k.national) << 34) | (static_cast<uint64_t>(k.off_row) << 33) |
                            (static_cast<uint64_t>(k.not_null) << 32) | (static_cast<uint64_t>(k.p_scaled) << 31) |
                            static_cast<uint32_t>(k.precision);
         return static_cast<size_t>(((a ^ (static_cast<uint64_t>(static_cast<uint32_t>(k.scale)) << 48)) *
@@ -302,20 +359,20 @@ struct shape_hash {
 // shapes without hashing a map key per column.
 class shape_cache {
 public:
-    const column_shape& of(const column_entry& column) {
-        const shape_key key{column.data_type, column_not_null(column), column.p_scale > 0, derive_type(column).precision,
-                            column.scale};
+    const column_shape& of(const column_entry& column, bool off_row) {
+        const shape_key key{column.data_type, column_not_null(column), column.p_scale > 0, kvIsNcharColumn(column),
+                            off_row, derive_type(column).precision, column.scale};
         memo& m = memos_[shape_hash()(key) % kMemos];
         if (m.shape && m.key == key) return *m.shape;
         auto [it, fresh] = shapes_.try_emplace(key);
-        if (fresh) resolve(column, it->second);
+        if (fresh) resolve(column, off_row, it->second);
         m = {key, &it->second};
         return it->second;
     }
 
 private:
-    static void resolve(const column_entry& column, column_shape& shape) {
-        shape.resolved = resolve_shape(column);
+    static void resolve(const column_entry& column, bool off_row, column_shape& shape) {
+        shape.resolved = resolve_shape(column, off_row);
         const sql_column& sql = shape.resolved.sql;
         ddl_out tail;
         tail.append(' ');
@@ -447,8 +504,8 @@ void write_column_lines(ddl_out& out, const column_source& source) {
         if (included[i]) {
             if (closes) end_group_comments(items, i, open, lines);
             if (comments) column_comments(lines, item, held_before[i], target);
-            const column_shape& shape = shapes.of(item);
-            report_column(item, shape.resolved);
+            const column_shape& shape = shapes.of(item, !source.off_row.empty() && source.off_row[i]);
+            report_column(item, shape.resolved, {source.table, field_name(source.texts.get(), item)});
             column_line(lines, separator, item, shape);
             if (source.layout) (*source.layout)[i] = shape.resolved.sql;
             separator = ',';
@@ -487,9 +544,12 @@ ddl_values resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
 
     auto source = std::make_shared<column_source>();
     source->fields = entry->fields ? entry->fields : std::make_shared<std::vector<column_entry>>();
+    source->texts = entry->texts;
+    source->table = entry->table_name;
     source->included = columns_included(*source->fields);
     source->layout = columns;
-    check_column_count(entry->table_name, source->included);
+    check_table(*entry, source->included);
+    source->off_row = plan_off_row(*entry, source->included);
     if (columns) columns->assign(source->fields->size(), sql_column{});
     values.columns = {[source](ddl_out& out) { write_column_lines(out, *source); }, !has_column_lines(*source)};
     values.key_columns = {[source](ddl_out& out) { write_key_column_lines(out, *source); },

@@ -4,7 +4,9 @@
 // their length, so a long line is never split into pieces that could be
 // taken for comments or headers; every text is held in growable storage;
 // a type-map row refused by a message is not stored, so every stored row
-// has all six of its fields as written.
+// has all six of its fields as written. Every message about a line names
+// the template and the line's number; a number option takes only the
+// values its database limits can have.
 #include "tabform/templ.h"
 
 #include <algorithm>
@@ -18,6 +20,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+
+#include <sys/stat.h>
 
 #include "kvapp/colnaming.h"
 #include "kvlog/kvraise.h"
@@ -95,6 +99,19 @@ const section_header kHeaders[] = {
 
 bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
+// The number of the line being read, from 1; 0 outside read_templ_file
+// (a handler called on its own).
+int32_t g_line_number = 0;
+
+// Raises `code` with `args` and then the template's name and the line's
+// number, which every message about a line ends with.
+void raise_at_line(const char* function, uint32_t code, std::initializer_list<kvMsgArg> args) {
+    std::vector<kvMsgArg> all(args);
+    all.emplace_back(templ_file_name);
+    all.emplace_back(g_line_number);
+    kvRaiseMessage(KV_SITE_FN(kModule, function), code, std::span<const kvMsgArg>(all));
+}
+
 // The blank-separated words of a line.
 class word_reader {
 public:
@@ -150,9 +167,7 @@ bool parse_yn_value(const std::string& word, int16_t& value) {
     return true;
 }
 
-void refuse_type_row(const std::string& line) {
-    kvRaiseMessage(KV_SITE_FN(kModule, "add_type_map"), 1253, {without_newline(line)});
-}
+void refuse_type_row(const std::string& line) { raise_at_line("add_type_map", 1253, {without_newline(line)}); }
 
 }  // namespace
 
@@ -167,6 +182,9 @@ void add_type_map(const std::string& line) {
         }
     }
     type_map_entry row;
+    words.next(row.row_bytes_word);
+    row.line = without_newline(line);
+    row.line_number = g_line_number;
     row.type_key = kvUpshifted(word[0]);
     row.sql_type = word[1];
     for (char& c : row.sql_type)
@@ -186,7 +204,7 @@ void add_name_map(const std::string& line) {
     word_reader words(line);
     std::string column, replacement;
     if (!words.next(column) || !words.next(replacement)) {
-        kvRaiseMessage(KV_SITE_FN(kModule, "add_name_map"), 1252, {without_newline(line)});
+        raise_at_line("add_name_map", 1252, {without_newline(line)});
         return;
     }
     for (char& c : column)
@@ -214,9 +232,7 @@ const option_flag kOptionFlags[] = {
     {"INCLUDECOMMENTS", &templ_options_t::include_comments, 1},
 };
 
-void refuse_option(const std::string& keyword, const char* needs) {
-    kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 1256, {keyword, needs});
-}
+void refuse_option(const std::string& keyword, const char* needs) { refuse_templ_option(keyword, needs); }
 
 // QUOTENAMES " (or ` or []): one quote character for both ends, or the
 // opening and the closing one.
@@ -230,18 +246,41 @@ void quote_names_option(word_reader& words, const std::string& keyword) {
     templ_options.quote_close = quotes.back();
 }
 
-void max_columns_option(word_reader& words, const std::string& keyword) {
+// A number option: a whole number from 1 to its ceiling.
+struct number_option {
+    int32_t templ_options_t::*value;
+    int32_t ceiling;
+    const char* needs;  // the refusal's wording of that range
+};
+
+void read_number_option(word_reader& words, const std::string& keyword, const number_option& o) {
     std::string value;
     long number = 0;
     const bool read = words.next(value) && value.find_first_not_of("0123456789") == std::string::npos &&
-                      value.size() < 10 && (number = std::strtol(value.c_str(), nullptr, 10)) > 0;
+                      value.size() < 10 && (number = std::strtol(value.c_str(), nullptr, 10)) > 0 &&
+                      number <= o.ceiling;
     if (!read) {
-        refuse_option(keyword, "a whole number of at least 1");
+        refuse_option(keyword, o.needs);
         return;
     }
-    templ_options.max_columns = static_cast<int32_t>(number);
+    templ_options.*(o.value) = static_cast<int32_t>(number);
 }
 
+const number_option kMaxColumns{&templ_options_t::max_columns, kTemplMaxColumnsCeiling,
+                                "a whole number from 1 to 32767"};
+const number_option kMaxNameLength{&templ_options_t::max_name_length, kTemplMaxNameLengthCeiling,
+                                   "a whole number from 1 to 1000"};
+const number_option kMaxRowSize{&templ_options_t::max_row_size, kTemplMaxRowSizeCeiling,
+                                "a whole number from 1 to 65535"};
+
+void max_columns_option(word_reader& words, const std::string& keyword) { read_number_option(words, keyword, kMaxColumns); }
+void max_name_length_option(word_reader& words, const std::string& keyword) {
+    read_number_option(words, keyword, kMaxNameLength);
+}
+void max_row_size_option(word_reader& words, const std::string& keyword) { read_number_option(words, keyword, kMaxRowSize); }
+
+// The value is compared exactly, in capitals; the message names the
+// option word as the line wrote it.
 void resolve_dup_columns_option(word_reader& words, const std::string& keyword) {
     std::string value;
     words.next(value);
@@ -257,6 +296,20 @@ void resolve_dup_columns_option(word_reader& words, const std::string& keyword) 
     templ_options.include_redefs = 1;
 }
 
+struct option_handler {
+    const char* word;
+    void (*read)(word_reader& words, const std::string& keyword);
+    bool as_written;  // the handler is given the keyword as the line wrote it, not upshifted
+};
+
+const option_handler kOptionHandlers[] = {
+    {"RESOLVEDUPCOLUMNS", resolve_dup_columns_option, true},
+    {"QUOTENAMES", quote_names_option, false},
+    {"MAXCOLUMNS", max_columns_option, false},
+    {"MAXNAMELENGTH", max_name_length_option, false},
+    {"MAXROWSIZE", max_row_size_option, false},
+};
+
 }  // namespace
 
 void add_param(const std::string& line) {
@@ -271,20 +324,20 @@ void add_param(const std::string& line) {
             return;
         }
     }
-    if (word == "RESOLVEDUPCOLUMNS") {
-        resolve_dup_columns_option(words, keyword);
-    } else if (word == "QUOTENAMES") {
-        quote_names_option(words, word);
-    } else if (word == "MAXCOLUMNS") {
-        max_columns_option(words, word);
-    } else if (word == "EXPANDDDL") {
+    for (const option_handler& h : kOptionHandlers) {
+        if (word == h.word) {
+            h.read(words, h.as_written ? keyword : word);
+            return;
+        }
+    }
+    if (word == "EXPANDDDL") {
         std::string error;
         if (!parse_expand_options(error, text))
             kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 1244, {error});
     } else if (add_rows_param(word, text)) {
         // a row option of the data path
     } else {
-        kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 14, {word});
+        raise_at_line("add_param", 1291, {word});
     }
 }
 
@@ -412,17 +465,62 @@ void handle_line(section current, const std::string& line) {
             add_load_line(line);
             return;
         case section::none:
-            kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 1250, {without_newline(line)});
+            raise_at_line("read_templ_file", 1250, {without_newline(line)});
             return;
     }
 }
 
+// A seventh word: a number of bytes, Y, or Y*n.
+bool parse_row_bytes(const std::string& word, row_bytes_spec& spec) {
+    const auto number = [](const std::string& digits, int32_t& value) {
+        if (digits.empty() || digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        value = static_cast<int32_t>(std::strtol(digits.c_str(), nullptr, 10));
+        return true;
+    };
+    spec = row_bytes_spec{};
+    if (word == "Y" || word == "y") {
+        spec.per_unit = 1;
+        return true;
+    }
+    if (word.size() > 2 && (word[0] == 'Y' || word[0] == 'y') && word[1] == '*')
+        return number(word.substr(2), spec.per_unit) && spec.per_unit > 0;
+    return number(word, spec.fixed);
+}
+
+// Under MAXROWSIZE every row's seventh word counts; a row whose word says
+// no size is refused like any other faulty row.
+void read_row_bytes() {
+    if (templ_options.max_row_size <= 0) return;
+    for (auto row = type_map.begin(); row != type_map.end();) {
+        if (row->row_bytes_word.empty() || parse_row_bytes(row->row_bytes_word, row->row_bytes)) {
+            ++row;
+            continue;
+        }
+        g_line_number = row->line_number;
+        refuse_type_row(row->line);
+        row = type_map.erase(row);
+    }
+}
+
+bool is_directory(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 }  // namespace
 
-// After 209 or 1091 nothing was read: 1249 would only repeat the problem.
+// After 209, 1091 or 1292 nothing was read: 1249 would only repeat the
+// problem.
 void read_templ_file() {
     if (templ_file_name.empty()) {
         kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 209, {"DDLTEMPLATEFILE"});
+        return;
+    }
+    // A directory opens for reading but yields nothing: it would be taken
+    // for a template without text.
+    if (is_directory(templ_file_name)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 1292, {templ_file_name});
         return;
     }
     FILE* stream = kvOpenFile(templ_file_name.c_str(), "r");  // raises 1091 itself
@@ -430,7 +528,7 @@ void read_templ_file() {
     section current = section::none;
     templ_text.clear();
     std::string line;
-    while (kvReadLine(stream, line)) {
+    for (g_line_number = 1; kvReadLine(stream, line); ++g_line_number) {
         if (header_of(line, current)) continue;
         if (line[0] == '#') continue;  // a comment, in every section
         // Empty lines are text in the Table Creation Section, noise elsewhere.
@@ -438,6 +536,12 @@ void read_templ_file() {
         handle_line(current, line);
     }
     kvFclose(stream);
+    read_row_bytes();
+    g_line_number = 0;
     if (templ_text.empty() || type_map.empty())
         kvRaiseMessage(KV_SITE_FN(kModule, "read_templ_file"), 1249);
+}
+
+void refuse_templ_option(const std::string& keyword, const char* needs) {
+    raise_at_line("add_param", 1256, {keyword, needs});
 }

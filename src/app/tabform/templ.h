@@ -12,6 +12,15 @@
 inline constexpr int16_t kTemplYes = -200;  // the column's own value
 inline constexpr int16_t kTemplNo = -100;   // none; for a limit: no limit
 
+// The bytes a column takes in the row, as a type-map row's seventh word
+// states it for MAXROWSIZE: "20" (that many), "Y" (one a unit of its
+// size), "Y*3" (three a unit). Without the word the column takes as many
+// bytes as its field takes in the record.
+struct row_bytes_spec {
+    int32_t fixed = -1;    // >= 0: that many bytes
+    int32_t per_unit = 0;  // > 0: that many bytes a unit of the size
+};
+
 struct type_map_entry {
     std::string type_key;  // derived type name (CHAR, DECIMAL, ...), upper case
     std::string sql_type;  // as written, each "_" replaced by a blank
@@ -19,6 +28,13 @@ struct type_map_entry {
     int16_t prec_limit = kTemplNo;
     int16_t scale_spec = kTemplNo;
     int16_t scale_limit = kTemplNo;
+    row_bytes_spec row_bytes;
+    // The seventh word as written, and where: it is read only when the
+    // template has MAXROWSIZE, so that other templates keep any words
+    // after the sixth as the comments they always were.
+    std::string row_bytes_word;
+    std::string line;
+    int32_t line_number = 0;
 };
 
 struct name_map_entry {
@@ -41,7 +57,16 @@ struct templ_options_t {
     char quote_open = 0;
     char quote_close = 0;
     int32_t max_columns = 0;       // MAXCOLUMNS: columns a table may have; 0: any number
+    int32_t max_name_length = 0;   // MAXNAMELENGTH: bytes of a table or column name; 0: any
+    int32_t max_row_size = 0;      // MAXROWSIZE: bytes the columns may take in a row; 0: any
 };
+
+// The largest values the number options take: no database takes more
+// columns than 32767 (SQLite's ceiling), names longer than 1000 bytes
+// (most stop at 128) or rows of more than 65535 bytes (MySQL's row limit).
+inline constexpr int32_t kTemplMaxColumnsCeiling = 32767;
+inline constexpr int32_t kTemplMaxNameLengthCeiling = 1000;
+inline constexpr int32_t kTemplMaxRowSizeCeiling = 65535;
 
 extern std::string templ_text;  // the Table Creation Section text
 extern std::vector<type_map_entry> type_map;
@@ -67,6 +92,10 @@ void add_reserved_words(const std::string& line);
 std::string templ_sql_name(const std::string& name);
 // Whether templ_sql_name writes `name` as it is.
 bool templ_name_is_plain(std::string_view name);
+
+// Reports a template option whose value is refused (TM-256), naming the
+// template and the line being read.
+void refuse_templ_option(const std::string& keyword, const char* needs);
 
 // Back to the state before any template was read (for tests).
 void reset_templ();

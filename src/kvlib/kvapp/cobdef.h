@@ -111,7 +111,7 @@ struct column_entry {
     // P positions: > 0 right of the digits, each multiplying the value by
     // ten; < 0 left of them, decimal places that hold zero (in `scale` too).
     int8_t p_scale = 0;
-    int8_t data_subtype = 0;    // never set by the reader
+    int8_t data_subtype = 0;    // 1: national or DBCS characters (PIC N, G; NATIONAL, DISPLAY-1)
     int8_t most_sig_dt = 0;     // never set by the reader
     int8_t least_sig_dt = 0;    // never set by the reader
 };

@@ -800,6 +800,8 @@ int CD_set_data_type(std::string& error, column_entry& entry, const cd_type_clau
 
     entry.data_type = st.type;
     entry.usage = st.usage;
+    // National and DBCS text has a type-map key of its own (kvIsNcharColumn).
+    entry.data_subtype = st.type == CD_TYPE_CHAR && (st.usage == CD_USAGE_NATIONAL || st.usage == CD_USAGE_DBCS);
     entry.sign = pic.numeric && c.picture ? sign_of(c, st.usage, pic.is_signed) : sign_of(c, st.usage, false);
     entry.int_len = entry.bin_len = entry.tbl_len = static_cast<int32_t>(length);
     entry.ext_len = static_cast<int32_t>(ext_len);

@@ -210,8 +210,8 @@ std::string format_hint() {
     const std::string which = origin == 0 ? "The file" : "The member " + file.path;
     const std::string fix = s.format_named ? "name FIXED or AUTO instead of FREE in" : "add FIXED or AUTO to";
     return "\n" + which +
-           " looks like fixed reference format (sequence numbers in columns 1-6 or comment lines marked in "
-           "column 7): " + fix + " the COBOLDEFSFILE command.";
+           " looks like fixed reference format (sequence numbers in columns 1-6, comment lines marked in "
+           "column 7, or identification text in columns 73-80): " + fix + " the COBOLDEFSFILE command.";
 }
 
 // RECORD name: a group of that name, before every entry of the file, makes

@@ -94,9 +94,12 @@ void CD_lines_close(cd_line_reader& r);
 
 // The reference format the layout of the file's lines shows: FIXED when
 // some line has a sequence number (six digits in columns 1-6) or a comment
-// indicator (* or /) in column 7, and no line has text that starts in
-// columns 1-6 and runs into column 7 without an indicator there, or text
-// confined to columns 1-6 that is not a sequence number. FREE otherwise.
+// indicator (* or /) in column 7, or at least two lines have
+// identification text (columns 73-80, after a blank column 72, without a
+// period) and no line other text beyond column 72; and no line has text
+// that starts in columns 1-6 and runs into column 7 without an indicator
+// there, or text confined to columns 1-6 that is not a sequence number.
+// FREE otherwise.
 // The stream is read from its start and left at its start.
 cd_format CD_detect_format(FILE* file);
 // The same for the file at `path`; FREE when it cannot be read.

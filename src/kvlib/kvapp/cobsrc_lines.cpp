@@ -285,10 +285,30 @@ bool shows_fixed_layout(std::string_view line) {
     return line.size() > 6 && (line[6] == '*' || line[6] == '/');
 }
 
+// What a line holds beyond column 72, where the fixed format keeps its
+// identification area (columns 73-80).
+enum class beyond_72 { nothing, identification, other };
+
+// Identification text: after a blank column 72, within columns 73-80, and
+// no period in it (a separator period would end an entry written there).
+beyond_72 text_beyond_72(std::string_view line) {
+    if (line.size() <= 72 || kvIsBlank(line.substr(72))) return beyond_72::nothing;
+    if (line[71] != ' ' || (line.size() > 80 && !kvIsBlank(line.substr(80)))) return beyond_72::other;
+    return line.substr(72, 8).find('.') == std::string_view::npos ? beyond_72::identification : beyond_72::other;
+}
+
+// Identification text alone shows the fixed format when it is on several
+// lines and no line has other text beyond column 72: a free-format line may
+// end with a short word in those columns by chance, and reading the file
+// as fixed would then drop it.
+constexpr int kIdentificationLines = 2;
+
 }  // namespace
 
 cd_format CD_detect_format(FILE* file) {
     bool free_layout = false, fixed_layout = false;
+    int identification = 0;
+    bool other_beyond_72 = false;
     char* buffer = nullptr;
     size_t capacity = 0;
     std::string expanded;
@@ -306,11 +326,15 @@ cd_format CD_detect_format(FILE* file) {
             break;
         }
         fixed_layout = fixed_layout || shows_fixed_layout(line);
+        const beyond_72 beyond = text_beyond_72(line);
+        identification += beyond == beyond_72::identification;
+        other_beyond_72 = other_beyond_72 || beyond == beyond_72::other;
         if (eof_mark != std::string_view::npos) break;
     }
     std::free(buffer);
     std::clearerr(file);
     std::rewind(file);
+    fixed_layout = fixed_layout || (identification >= kIdentificationLines && !other_beyond_72);
     return fixed_layout && !free_layout ? cd_format::fixed : cd_format::free_form;
 }
 

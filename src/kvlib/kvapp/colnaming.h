@@ -39,6 +39,9 @@ int parse_expand_options(std::string& error, const std::string& command);
 // `redefines_before_naming` is left as the field had it and no longer
 // indexes the list: use CD_redefinitions.
 void expand_columns(cobol_def* def);
+// The pass with explicit options (those in force when the definition was
+// read, for a pass run later); does nothing when style is 0.
+void expand_columns(cobol_def* def, const expand_options_t& opts);
 
 // Suffix renaming of repeated names, shared with the redundant-name check
 // of the DDL side. Repeats passes until one renames nothing: in a pass, an

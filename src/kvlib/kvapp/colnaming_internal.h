@@ -9,9 +9,6 @@
 
 #include "kvapp/colnaming.h"
 
-// The pass with explicit options; does nothing when style is 0.
-void expand_columns(cobol_def* def, const expand_options_t& opts);
-
 // The names of the enclosing columns from depth 1 down, each followed by a
 // period, then the column's own name.
 std::string qualified_name(const cobol_def& def, int32_t index);

@@ -11,7 +11,7 @@
 
 static const kvModuleId kModule{"kvapp.cobdef", "$Id: keycols.cpp 1.0 tabcopy $"};
 
-void CD_parse_keycols(const char* list, def_entry* entry) {
+std::vector<int32_t> CD_parse_keycols(const char* list, def_entry* entry) {
     const std::string text = kvUpshifted(list ? list : "");
 
     std::vector<std::string> words;
@@ -45,14 +45,15 @@ void CD_parse_keycols(const char* list, def_entry* entry) {
             }
     }
 
-    int found = 0;
+    std::vector<int32_t> marked;
     for (size_t w = 0; w < words.size(); ++w) {
         if (first[w] == kNone) {
             kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1242, {words[w]});
             continue;
         }
         (*entry->fields)[first[w]].key_column = 1;
-        ++found;
+        marked.push_back(static_cast<int32_t>(first[w]));
     }
-    if (found == 0) kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1243);
+    if (marked.empty()) kvRaiseMessage(KV_SITE_FN(kModule, "CD_parse_keycols"), 1243);
+    return marked;
 }

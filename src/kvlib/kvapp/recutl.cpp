@@ -1,6 +1,6 @@
-// recutl: column predicates. Stateless; the COBOL reader never produces a
-// column for which either predicate holds (it sets no sub data type and no
-// date-time code), but columns of other origins may.
+// recutl: column predicates. Stateless; the COBOL reader gives national
+// and DBCS character items the sub data type 1 and never produces a
+// date-time code, which columns of other origins may have.
 #include "kvapp/recutl.h"
 
 #include "kvstd/trace.h"

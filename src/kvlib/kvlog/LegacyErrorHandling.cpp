@@ -144,7 +144,7 @@ void open_error_log() {
     }
     int err = errno;
     g_log_state = LogState::Failed;
-    kvNoteOutputLost();
+    kvNoteOutputLost(g_log_path.c_str(), err);
     report_text("\n*** Could not open error log %s (error %d,%s) ***\n", g_log_path.c_str(),
                    err, std::strerror(err));
 }

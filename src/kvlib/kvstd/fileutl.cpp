@@ -31,6 +31,28 @@ namespace {
 
 std::atomic<bool> g_output_lost{false};
 
+// The first loss, for the report that explains what the run did not write.
+// Recursive: a copy of the name that runs out of memory reports itself,
+// and that report may lose output again on the same thread.
+struct output_loss {
+    std::recursive_mutex lock;
+    std::string name;
+    int error = 0;
+};
+
+output_loss& first_loss() {
+    static output_loss loss;
+    return loss;
+}
+
+void note_loss(const char* name, int error) {
+    output_loss& loss = first_loss();
+    std::lock_guard<std::recursive_mutex> hold(loss.lock);
+    if (g_output_lost.exchange(true)) return;
+    loss.name = name ? name : "";
+    loss.error = error ? error : EIO;
+}
+
 struct pending_failure {
     std::string name;
     int error;
@@ -122,7 +144,7 @@ bool kvWriteFlush(FILE* stream, const void* data, size_t size) {
 }
 
 void kvWriteFailed(const char* name, int error) {
-    g_output_lost.store(true);
+    note_loss(name, error);
     std::string file = name ? name : "";
     if (t_scope_depth > 0) {
         t_pending.push_back({std::move(file), error});
@@ -141,11 +163,23 @@ void kvOutputScopeEnd() {
     for (const pending_failure& f : due) raise_write_failure(f.name, f.error);
 }
 
-void kvNoteOutputLost() { g_output_lost.store(true); }
+void kvNoteOutputLost(const char* name, int error) { note_loss(name, error); }
 
 bool kvOutputLost() { return g_output_lost.load(); }
 
-void kvOutputLostReset() { g_output_lost.store(false); }
+bool kvFirstOutputLoss(std::string& name, std::string& error) {
+    output_loss& loss = first_loss();
+    std::lock_guard<std::recursive_mutex> hold(loss.lock);
+    if (!g_output_lost.load()) return false;
+    name = loss.name;
+    error = std::strerror(loss.error);
+    return true;
+}
+
+void kvOutputLostReset() {
+    std::lock_guard<std::recursive_mutex> hold(first_loss().lock);
+    g_output_lost.store(false);
+}
 
 // ---- Replacement files ----
 
@@ -273,6 +307,13 @@ bool kvCommitReplacements() {
         ok = false;
     }
     return ok;
+}
+
+bool kvIsPendingReplacement(FILE* stream) {
+    std::lock_guard<std::recursive_mutex> hold(g_replacements_lock);
+    for (const replacement& r : g_replacements)
+        if (r.stream == stream) return stream != nullptr;
+    return false;
 }
 
 void kvDiscardReplacements() {

@@ -38,11 +38,14 @@ void kvWriteFailed(const char* name, int error);
 void kvOutputScopeBegin();
 void kvOutputScopeEnd();
 
-// Counts output lost without a 1093 (an error log that could not be
-// opened); kvOutputLost is true after any loss, and the run then ends
-// with a non-zero status.
-void kvNoteOutputLost();
+// Counts output lost without a 1093 (an error log `name` that could not
+// be opened, for system error `error`); kvOutputLost is true after any
+// loss, and the run then ends with a non-zero status.
+void kvNoteOutputLost(const char* name, int error);
 bool kvOutputLost();
+// The first loss of the run: the file and the system error text; false
+// when nothing was lost.
+bool kvFirstOutputLoss(std::string& name, std::string& error);
 // Test seam: forgets every loss counted so far.
 void kvOutputLostReset();
 
@@ -57,6 +60,8 @@ FILE* kvOpenReplacement(const char* path, bool append);
 // Puts every replacement in place. False after reporting (1093) one that
 // could not be written or renamed; that one's target stays as it was.
 bool kvCommitReplacements();
+// Whether `stream` writes a replacement not yet put in place.
+bool kvIsPendingReplacement(FILE* stream);
 // Removes the replacements not committed, leaving their targets as they
 // were. Safe to call from the interrupt thread just before the process ends.
 void kvDiscardReplacements();

@@ -386,7 +386,9 @@ TEST_F(Params, DdlFileThatCannotBeOpenedStopsLaterFiles) {
 TEST_F(Params, EveryDdlFileWritesItsHeaderAndTheLastOneStays) {
     run("COBOLDEFSFILE " + copybook_ + "\nDDLFILE " + path("a.sql") + "\nDDLFILE " +
         path("b.sql") + "\nFILE T DEF REC-A;\n");
-    EXPECT_TRUE(messages_.empty());
+    // The warning that a.sql will hold its header alone.
+    EXPECT_EQ(messages_.codes(), Codes{1296});
+    EXPECT_EQ(messages_.last().args, (Args{path("b.sql"), path("a.sql")}));
     EXPECT_EQ(ddl_file.name, path("b.sql"));
     close_ddl();
     EXPECT_TRUE(std::regex_match(read_file(path("a.sql")), kHeader));
@@ -417,6 +419,7 @@ TEST_F(Params, TheDdlFileIsReplacedOnlyWhenTheRunSucceeds) {
         EXPECT_EQ(read_file(name), "old\n") << options;
         kvDiscardReplacements();
         EXPECT_EQ(read_file(name), "old\n") << options;
+        ddl_file = ddl_output_t{stdout, "stdout"};  // a new run
         create_tabform_file("DDLFILE " + name + options);
         close_ddl();
         const std::string content = read_file(name);

@@ -115,9 +115,8 @@ TEST_F(ResolveTest, MissingRowsNameTheTypeLookedFor) {
     resolve_column(column(141, 8));
     const auto messages = recorder.messages();
     ASSERT_EQ(messages.size(), 5u);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(messages[i].args, std::vector<std::string>{"DECIMAL"});
-    EXPECT_EQ(messages[3].args, std::vector<std::string>{"NUMERIC"});
-    EXPECT_EQ(messages[4].args, std::vector<std::string>{"DOUBLE"});
+    const char* const types[] = {"DECIMAL", "DECIMAL", "DECIMAL", "NUMERIC", "DOUBLE"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(messages[i].args.front(), types[i]);
 }
 
 TEST_F(ResolveTest, LongSqlTypeIsReportedAndKeptAsWritten) {
@@ -397,6 +396,53 @@ TEST_F(ResolveTest, MatchesThePlainRulesOnRandomDefinitions) {
         }
         if (!keys.empty()) keys.pop_back();
         ASSERT_EQ(var_text("KEYCOLUMNS"), keys) << "definition " << n;
+    }
+}
+
+// National and DBCS text looks up NCHAR in characters; a template without
+// an NCHAR row serves it as CHAR of its bytes, as before it had a key.
+TEST_F(ResolveTest, NationalTextHasAKeyOfItsOwn) {
+    const cobdef_testing::read_result r = cobdef_testing::read_text(
+        "01 R.\n 05 N PIC N(5).\n 05 U PIC N(4) USAGE NATIONAL.\n 05 G PIC G(3) DISPLAY-1.\n 05 X PIC X(2).\n");
+    ASSERT_EQ(r.ok, 1) << r.error;
+    const std::vector<column_entry>& f = *r.defs.at(0).fields;
+    const char* const without[] = {"(10)", "(8)", "(6)", "(2)"};
+    const char* const with[] = {"(5)", "(4)", "(3)", "(2)"};
+    for (size_t i = 1; i < f.size(); ++i) EXPECT_EQ(resolve_column(f[i]).size_text, without[i - 1]) << f[i].name;
+    add_type_map("NCHAR NCHAR Y N N N\n");
+    for (size_t i = 1; i < f.size(); ++i) {
+        const sql_column sql = resolve_column(f[i]);
+        EXPECT_EQ(sql.sql_type, i < 4 ? "NCHAR" : "CHAR") << f[i].name;
+        EXPECT_EQ(sql.size_text, with[i - 1]) << f[i].name;
+    }
+    EXPECT_TRUE(recorder.empty());
+}
+
+// Off the row a character column looks up TEXT (national text NTEXT, then
+// TEXT of its bytes); any other column has no row there.
+TEST_F(ResolveTest, OffTheRowTextLooksUpTextRows) {
+    add_type_map("TEXT CLOB N N N N 20\n");
+    type_map.back().row_bytes.fixed = 20;  // as the template reads it under MAXROWSIZE
+    column_entry national = column(0, 8);
+    national.data_subtype = 1;
+    struct off_case {
+        column_entry column;
+        const char* type;
+        int32_t precision;
+        bool found;
+    };
+    const off_case cases[] = {
+        {column(0, 300), "TEXT", 300, true},
+        {column(64, 40, 0, 42), "TEXT", 40, true},
+        {national, "TEXT", 8, true},
+        {column(132, 4), "INTEGER", 9, false},
+    };
+    for (const off_case& c : cases) {
+        const type_choice choice = choose_type_row(c.column, true);
+        EXPECT_EQ(choice.type, c.type) << c.column.data_type;
+        EXPECT_EQ(choice.precision, c.precision) << c.column.data_type;
+        EXPECT_EQ(choice.row != nullptr, c.found) << c.column.data_type;
+        EXPECT_EQ(row_bytes(c.column, choice), c.found ? 20 : CD_stored_size(c.column));
     }
 }
 

@@ -14,6 +14,8 @@
 
 #include "kvapp/cobdef.h"
 #include "test_files.h"
+#include "tabform/deferred.h"
+#include "tabform/filekeys.h"
 #include "tabform/params.h"
 #include "tabform/templ.h"
 #include "tabform/writer.h"
@@ -25,6 +27,8 @@ using test_files::write_scratch;
 
 // Template, options, variables and run switches as before any run.
 inline void reset_state() {
+    reset_deferred();
+    reset_file_keys();
     reset_templ();
     reset_templ_vars();
     templ_file_name.clear();

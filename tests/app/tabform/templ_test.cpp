@@ -60,7 +60,8 @@ TEST_F(TemplTest, HeaderVariantsAreComments) {
 TEST_F(TemplTest, LineBeforeAnyHeaderAndFinalHeaderWithoutNewline) {
     read_template("stray line\n# Table Creation Section\nX\n# Column Type Mapping Section");
     ASSERT_EQ(recorder.codes(), (std::vector<uint32_t>{1250, 1249}));
-    EXPECT_EQ(recorder.messages()[0].args, std::vector<std::string>{"stray line"});
+    // The line, the template and the line's number.
+    EXPECT_EQ(recorder.messages()[0].args, (std::vector<std::string>{"stray line", templ_file_name, "1"}));
     EXPECT_EQ(recorder.messages()[0].function, "read_templ_file");
     EXPECT_EQ(templ_text, "X\n");  // the unterminated header was a comment
 }
@@ -138,7 +139,7 @@ TEST_F(TemplTest, RefusedTypeMapRowsAreNotStored) {
         ASSERT_EQ(recorder.codes(), std::vector<uint32_t>{1253}) << line;
         std::string expected = line;
         expected.pop_back();
-        EXPECT_EQ(recorder.last().args, std::vector<std::string>{expected});
+        EXPECT_EQ(recorder.last().args.front(), expected);
         EXPECT_EQ(recorder.last().function, "add_type_map");
     }
 }
@@ -151,7 +152,7 @@ TEST_F(TemplTest, NameMapRows) {
     add_name_map("lonely\n");
     EXPECT_EQ(name_map.size(), 1u);
     EXPECT_EQ(recorder.codes(), std::vector<uint32_t>{1252});
-    EXPECT_EQ(recorder.last().args, std::vector<std::string>{"lonely"});
+    EXPECT_EQ(recorder.last().args.front(), "lonely");
 }
 
 TEST_F(TemplTest, OptionWords) {
@@ -185,8 +186,8 @@ TEST_F(TemplTest, OptionWords) {
     }
     EXPECT_TRUE(recorder.empty());
     add_param("NOSUCHWORD x\n");
-    EXPECT_EQ(recorder.codes(), std::vector<uint32_t>{14});
-    EXPECT_EQ(recorder.last().args, std::vector<std::string>{"NOSUCHWORD"});
+    EXPECT_EQ(recorder.codes(), std::vector<uint32_t>{1291});
+    EXPECT_EQ(recorder.last().args.front(), "NOSUCHWORD");
     EXPECT_EQ(recorder.last().function, "add_param");
 }
 
@@ -276,6 +277,67 @@ TEST_F(TemplTest, QuotedNames) {
         {"SELECTS", "SELECTS"},
     };
     for (const auto& c : cases) EXPECT_EQ(templ_sql_name(c.name), c.written) << c.name;
+}
+
+}  // namespace
+
+namespace {
+
+// The number options take a whole number from 1 to what a database can
+// have; anything else is refused with TM-256, naming the option.
+TEST_F(TemplTest, NumberOptionsTakeOnlySensibleValues) {
+    struct number_case {
+        const char* line;
+        int32_t templ_options_t::*value;
+        int32_t stored;  // 0: refused
+    };
+    const number_case cases[] = {
+        {"MAXCOLUMNS 32767\n", &templ_options_t::max_columns, 32767},
+        {"MAXCOLUMNS 32768\n", &templ_options_t::max_columns, 0},
+        {"maxnamelength 63\n", &templ_options_t::max_name_length, 63},
+        {"MAXNAMELENGTH 1001\n", &templ_options_t::max_name_length, 0},
+        {"MAXNAMELENGTH 0\n", &templ_options_t::max_name_length, 0},
+        {"MAXROWSIZE 65535\n", &templ_options_t::max_row_size, 65535},
+        {"MAXROWSIZE 65536\n", &templ_options_t::max_row_size, 0},
+        {"MAXROWSIZE -1\n", &templ_options_t::max_row_size, 0},
+        {"MAXROWSIZE\n", &templ_options_t::max_row_size, 0},
+    };
+    for (const number_case& c : cases) {
+        templ_options = templ_options_t{};
+        recorder.clear();
+        add_param(c.line);
+        EXPECT_EQ(templ_options.*(c.value), c.stored) << c.line;
+        EXPECT_EQ(recorder.codes(), c.stored ? std::vector<uint32_t>{} : std::vector<uint32_t>{1256}) << c.line;
+    }
+}
+
+// A seventh word of a type-map row counts only under MAXROWSIZE: elsewhere
+// it stays the comment it always was. Refusals name the line's number.
+TEST_F(TemplTest, RowBytesAreReadUnderMaxRowSize) {
+    const std::string rows =
+        "# Table Creation Section\nX\n# Column Type Mapping Section\n"
+        "CHAR CHAR Y N N N\nTEXT TEXT N N N N 20\nNCHAR NCHAR Y N N N Y*3\nVARCHAR V Y N N N Y\n";
+    read_template(rows + "CHAR C Y N N N about\n");
+    EXPECT_TRUE(recorder.empty());
+    ASSERT_EQ(type_map.size(), 5u);
+    EXPECT_EQ(type_map[1].row_bytes.fixed, -1);
+
+    reset_state();
+    read_template(rows + "CHAR C Y N N N about\n# Miscellaneous Parameters Section\nMAXROWSIZE 8000\n");
+    ASSERT_EQ(recorder.codes(), std::vector<uint32_t>{1253});
+    EXPECT_EQ(recorder.last().args, (std::vector<std::string>{"CHAR C Y N N N about", templ_file_name, "8"}));
+    ASSERT_EQ(type_map.size(), 4u);  // the refused row is gone
+    EXPECT_EQ(type_map[0].row_bytes.fixed, -1);
+    EXPECT_EQ(type_map[0].row_bytes.per_unit, 0);
+    EXPECT_EQ(type_map[1].row_bytes.fixed, 20);
+    EXPECT_EQ(type_map[2].row_bytes.per_unit, 3);
+    EXPECT_EQ(type_map[3].row_bytes.per_unit, 1);
+}
+
+TEST_F(TemplTest, ADirectoryIsNoTemplate) {
+    templ_file_name = scratch_dir().string();
+    read_templ_file();
+    EXPECT_EQ(recorder.codes(), std::vector<uint32_t>{1292});
 }
 
 }  // namespace

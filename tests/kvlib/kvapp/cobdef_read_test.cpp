@@ -63,8 +63,9 @@ INSTANTIATE_TEST_SUITE_P(
         // file laid out in fixed format gets a hint.
         error_fixture{"fixed.cpy", "Error processing COBOL definition - Invalid level specified (line 1):\n"
                                    "000100* COMMENT WITH A PERIOD.\n"
-                                   "The file looks like fixed reference format (sequence numbers in columns 1-6 or "
-                                   "comment lines marked in column 7): add FIXED or AUTO to the COBOLDEFSFILE command."}));
+                                   "The file looks like fixed reference format (sequence numbers in columns 1-6, "
+                                   "comment lines marked in column 7, or identification text in columns 73-80): add "
+                                   "FIXED or AUTO to the COBOLDEFSFILE command."}));
 
 TEST(ReadDefs, IndentedAsteriskStartsAFreeFormatComment) {
     const read_result r = read_file(fixture("indented_comment.cpy"));

@@ -100,6 +100,18 @@ TEST(SourceLines, AutoDecidesFromTheLayout) {
         {"\t* comment\n\t01 R.\n", FREE},                         // a tab reaches column 9
         {"      *\n\x1a" "01 AFTER-THE-END-MARK.\n", FIXED},       // the DOS end-of-file mark ends the text
         {"\xef\xbb\xbf" "000100 01 R.\n", FIXED},                    // a UTF-8 mark takes no column
+        // Identification text in columns 73-80 on two lines, nothing in 1-6.
+        {"       01  ITEM.                                                        ITEM0001\n"
+         "           05  ITEM-NO PIC 9(4).                                        ITEM0002\n", FIXED},
+        // One line of it may be there by chance.
+        {"       01  ITEM.                                                        ITEM0001\n"
+         "           05  ITEM-NO PIC 9(4).\n", FREE},
+        // A period there ends an entry: code.
+        {"       01  ITEM.                                                        ITEM0001\n"
+         "           05  ITEM-NO PIC 9(4)                                         OCCURS.\n", FREE},
+        // Text past column 80 is code.
+        {"       01  ITEM.                                                        ITEM0001\n"
+         "           05  ITEM-NO                                                  PIC 9(4) VALUE 1.\n", FREE},
     };
     for (const auto& c : cases) {
         const std::string path = test_files::write_scratch("auto.cpy", c.content);

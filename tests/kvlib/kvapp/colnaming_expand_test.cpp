@@ -8,6 +8,7 @@
 #include <random>
 
 #include "cobdef_testing.h"
+#include "random_record.h"
 #include "kvapp/cobdef.h"
 #include "kvapp/colnaming.h"
 #include "kvapp/colnaming_internal.h"
@@ -763,52 +764,6 @@ std::vector<column_entry> expand(const std::vector<column_entry>& old, const exp
 // Random records with few, clashing names (some with hyphens, so group
 // prefixes can collide across different splits), nested arrays and
 // redefinitions.
-class record_maker {
-public:
-    explicit record_maker(uint32_t seed) : rng_(seed) {}
-
-    std::string make() {
-        text_ = "01 REC.\n";
-        fields_ = 0;
-        group(1, 5);
-        return text_;
-    }
-
-private:
-    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
-
-    std::string name() {
-        static const char* const pool[] = {"A", "B", "C", "X", "A-B", "B-C", "A_1", "FILLER", "D", "A-B-C"};
-        return pool[pick(10)];
-    }
-
-    void group(int depth, int level) {
-        const int members = 1 + pick(depth == 1 ? 5 : 3);
-        std::string previous;  // a sibling that a REDEFINES may name
-        for (int m = 0; m < members; ++m) {
-            std::string n = name();
-            std::string line = std::string(static_cast<size_t>(depth), ' ') + std::to_string(level) + " " + n;
-            if (!previous.empty() && pick(5) == 0) line += " REDEFINES " + previous;
-            const bool redefining = line.find("REDEFINES") != std::string::npos;
-            if (!redefining && pick(4) == 0) line += " OCCURS " + std::to_string(2 + pick(3));
-            ++fields_;
-            if (depth < 4 && fields_ < 18 && pick(3) == 0) {
-                text_ += line + ".\n";
-                group(depth + 1, level + 5);
-            } else {
-                static const char* const pics[] = {" PIC X(2)", " PIC 9(3)", " PIC S9(3) COMP-3", " PIC X(3) DISPLAY-2",
-                                                   " PIC X"};
-                text_ += line + pics[pick(5)] + ".\n";
-            }
-            if (!redefining) previous = n;
-        }
-    }
-
-    std::mt19937 rng_;
-    std::string text_;
-    int fields_ = 0;
-};
-
 std::string answers(std::mt19937& rng) {
     static const char* const lines[] = {"EXIT\n", "e\n", "Q\n", "LONGER-THAN-ANY-LIMIT\n", "\n", "  z y\n", "ab\n"};
     std::string s;

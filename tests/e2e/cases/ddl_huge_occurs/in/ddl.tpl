@@ -1,0 +1,8 @@
+# Table Creation Section
+CREATE TABLE ?TABLE (
+?COLUMNS
+);
+# Column Type Mapping Section
+CHAR CHAR Y N N N
+# Miscellaneous Parameters Section
+MAXCOLUMNS 1600

@@ -1,0 +1,2 @@
+      * Only comments here.
+      * Nothing else.

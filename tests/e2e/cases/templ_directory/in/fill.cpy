@@ -1,0 +1,4 @@
+01 SPARE-REC.
+   05 NOTE PIC X(10).
+   05 FILLER.
+      10 FILLER PIC 9(4).
