@@ -2,7 +2,8 @@
 # The DDL that tabcopy writes with the SQLite template, for the example
 # copybooks and the type-edge copybooks, is run by the sqlite3 shell; the
 # columns SQLite then reports (name, declared type, NOT NULL, key position)
-# must be the expected ones.
+# must be the expected ones. Then the rounds data goes through the shell
+# and back (db_lib.sh, write_rounds).
 # Usage: sqlite_test.sh TABCOPY SOURCE_DIR
 set -eu
 . "$(dirname "$0")/db_lib.sh"
@@ -42,4 +43,14 @@ sqlite3 "$work/piped.db" \
       WHERE m.type = 'table' ORDER BY m.name, p.cid;" |
     tr -s ' ' > "$work/piped.txt"
 compare "$here/expected/sqlite.txt" "$work/piped.txt" "SQLite's columns from standard output"
-echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables, from a file and from standard output"
+
+# The data round trip: the rows back as SQLite keeps them. NUMERIC
+# affinity turns 1.50 into the REAL 1.5 and 0.00 into the INTEGER 0; the
+# DECIMAL TEXT column keeps every digit and its scale; REAL columns show
+# 100 as 100.0.
+write_rounds "$1" "$2" sqlite "$work/rounds"
+load() { sqlite3 rounds.db < "$1"; }
+load_rounds "$work/rounds" SQLite
+rounds_select '"' | sqlite3 -separator '|' -nullvalue NULL "$work/rounds/rounds.db" > "$work/rounds/select.txt"
+compare "$here/expected/rounds_sqlite.txt" "$work/rounds/select.txt" "SQLite's rows"
+echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables, from a file and from standard output, and loaded the rows"
