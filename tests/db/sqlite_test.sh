@@ -53,4 +53,13 @@ load() { sqlite3 rounds.db < "$1"; }
 load_rounds "$work/rounds" SQLite
 rounds_select '"' | sqlite3 -separator '|' -nullvalue NULL "$work/rounds/rounds.db" > "$work/rounds/select.txt"
 compare "$here/expected/rounds_sqlite.txt" "$work/rounds/select.txt" "SQLite's rows"
+# .import would load A, NUL, B as A alone: the template has the record
+# rejected instead.
+printf '01 N-REC.\n   05 N-TXT PIC X(3).\n' > "$work/nul.cpy"
+printf '\301\000\302' > "$work/nul.dat"
+status=0
+(cd "$work" && "$1" DATA nul.cpy nul.dat TEMPLATE "$2/examples/templates/sqlite.tpl" > nul.csv 2> nul.err) ||
+    status=$?
+[ "$status" -eq 4 ] && cmp -s "$work/nul.dat" "$work/nul.dat.rej" ||
+    fail "a text holding a NUL was not rejected with the SQLite template (status $status): $(cat "$work/nul.err")"
 echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables, from a file and from standard output, and loaded the rows"
