@@ -96,9 +96,12 @@ write_rounds() {
 
 # rounds_select QUOTE: the query whose rows expected/rounds_*.txt hold, with
 # QUOTE the database's quote for names. The last column keeps the padding
-# of a text column at the end of the line.
+# of a text column at the end of the line; the control characters of
+# record 5 are shown by hex(), which PostgreSQL must be given.
 rounds_select() {
-    printf "SELECT *, 'end' FROM %sORDER%s ORDER BY R_ID;\nSELECT *, 'end' FROM PARTLY ORDER BY R_ID;\n" "$1" "$1"
+    printf "SELECT *, 'end' FROM %sORDER%s WHERE R_ID < 5 ORDER BY R_ID;\n" "$1" "$1"
+    printf 'SELECT R_ID, hex(R_NAME), hex(%sGROUP%s), hex(R_NOTE) FROM %sORDER%s WHERE R_ID >= 5;\n' "$1" "$1" "$1" "$1"
+    printf "SELECT *, 'end' FROM PARTLY ORDER BY R_ID;\n"
 }
 
 # load_rounds DIR DATABASE: the caller's function load FILE runs DIR/ddl.sql,

@@ -102,6 +102,8 @@ compare "$here/expected/postgresql_keys.txt" "$work/keys.txt" "PostgreSQL's prim
 # length, as PostgreSQL keeps them.
 write_rounds "$1" "$2" postgresql "$work/rounds"
 sql -c "CREATE DATABASE rounds"
+sql -d rounds -c "CREATE FUNCTION hex(text) RETURNS text LANGUAGE sql
+                  AS \$\$SELECT upper(encode(convert_to(\$1, 'UTF8'), 'hex'))\$\$"
 load() { "$psql" -X -q -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds -f "$1"; }
 load_rounds "$work/rounds" PostgreSQL
 rounds_select '"' | "$psql" -X -q -A -t -F '|' -P null=NULL -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds \

@@ -36,6 +36,10 @@ sp() { i=0; while [ "$i" -lt "$1" ]; do printf ' ' | tr ' ' '\100'; i=$((i + 1))
     b F0 F0 F0 F4  E9 DC 99 89 83 88; sp 2; b C1 C2 C3
     b F0 F0 F0 F0 D0  00 00 00 0D  99 99 99 99 99 99 99 99 9F  80 00  00 00 00 00
     b 42 64 00 00  C1 10 00 00 00 00 00 00  F1 F0 F2 F0 F3 F0  81 40 82; sp 1
+    # 5, read back in hexadecimal: R-NAME A, tab, B, LF, C, CR, \, D; GROUP
+    # ","; R-NOTE \N (text, not NULL); numbers of spaces and zeros
+    b F0 F0 F0 F5  C1 05 C2 25 C3 0D E0 C4  7F 6B 7F; sp 18
+    b 00 00  00 00 00 00  00 00 00 00  00 00 00 00 00 00 00 00; sp 6; b E0 D5; sp 2
 } > rounds.dat
 
 # The fields after R-ID of a good record: R-NAME Ok, GROUP spaces, 0.10
