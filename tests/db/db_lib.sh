@@ -62,10 +62,11 @@ compare() {
 
 # The data round trip: rounds.cpy's records in rounds.dat (FIXED, table
 # ORDER, a reserved name: every record a row) and in rounds.v (FRAMING V,
-# table PARTLY: of six records, the 2nd, 4th and 5th are rejected).
+# table PART-LY, a name with a hyphen: of six records, the 2nd, 4th and 5th
+# are rejected).
 rounds_files='FILE order DEF ROUND-REC KEYCOLS (R-ID);
 DATAFILE rounds.dat
-FILE partly DEF ROUND-REC KEYCOLS (R-ID);
+FILE part-ly DEF ROUND-REC KEYCOLS (R-ID);
 DATAFILE rounds.v FRAMING V'
 
 # write_rounds TABCOPY SRC TEMPLATE DIR: tabcopy writes, in the new
@@ -90,7 +91,7 @@ write_rounds() {
     fi
     # Records 2, 4 and 5 of rounds.v: 65 bytes each (00 41), at 65, 146 and 211.
     for wr_at in 66 147 212; do tail -c +$wr_at "$wr_dir/rounds.v" | head -c 65; done > "$wr_dir/rejected"
-    cmp -s "$wr_dir/rejected" "$wr_dir"/PARTLY.*.rej && [ ! -s "$wr_dir"/ORDER.*.rej ] ||
+    cmp -s "$wr_dir/rejected" "$wr_dir"/PART-LY.*.rej && [ ! -s "$wr_dir"/ORDER.*.rej ] ||
         fail "the $3 run did not reject exactly records 2, 4 and 5 of rounds.v"
 }
 
@@ -101,7 +102,7 @@ write_rounds() {
 rounds_select() {
     printf "SELECT *, 'end' FROM %sORDER%s WHERE R_ID < 5 ORDER BY R_ID;\n" "$1" "$1"
     printf 'SELECT R_ID, hex(R_NAME), hex(%sGROUP%s), hex(R_NOTE) FROM %sORDER%s WHERE R_ID >= 5;\n' "$1" "$1" "$1" "$1"
-    printf "SELECT *, 'end' FROM PARTLY ORDER BY R_ID;\n"
+    printf "SELECT *, 'end' FROM %sPART-LY%s ORDER BY R_ID;\n" "$1" "$1"
 }
 
 # load_rounds DIR DATABASE: the caller's function load FILE runs DIR/ddl.sql,

@@ -114,7 +114,8 @@ mysql     | V9(31) COMP   | refused NUMERIC
 TABLE
 
 # The load scripts of the databases no test runs, for the rounds data: the
-# table ORDER quoted as each database quotes it, PARTLY bare.
+# tables ORDER (a reserved word) and PART-LY quoted as each database
+# quotes them.
 for load in db2.load.sql sqlserver.load.sql oracle.load.sh; do
     template=${load%%.*}
     write_rounds "$tabcopy" "$src" "$template" "$work/rounds-$template"
@@ -129,7 +130,7 @@ mkdir "$work/bin"
 printf '#!/bin/sh\necho "sqlldr $*"\n' > "$work/bin/sqlldr"
 chmod +x "$work/bin/sqlldr"
 (cd "$work/rounds-oracle" && ORACLE_USERID=u/p PATH="$work/bin:$PATH" sh ddl.load.sh > sqlldr.out) &&
-    printf 'sqlldr userid=u/p control=%s.csv.ctl\n' ORDER PARTLY | cmp -s - "$work/rounds-oracle/sqlldr.out" &&
+    printf 'sqlldr userid=u/p control=%s.csv.ctl\n' ORDER PART-LY | cmp -s - "$work/rounds-oracle/sqlldr.out" &&
     sed -n '2,8p' "$here/expected/rounds_oracle.load.sh" | cmp -s - "$work/rounds-oracle/ORDER.csv.ctl" || {
     echo "FAILED: the Oracle load script did not write ORDER.csv.ctl and run sqlldr for both tables" >&2
     failures=$((failures + 1))
