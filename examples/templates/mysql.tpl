@@ -146,5 +146,7 @@ _FILENAME
 ROWFORMAT MYSQL
 # Data Load Section
 # The client must allow local files: mariadb --local-infile=1 (mysql
-# --local-infile=1), run from the folder tabcopy ran in.
+# --local-infile=1), run from the folder tabcopy ran in. MariaDB servers
+# allow them by default; a MySQL 8 server only after
+# SET GLOBAL local_infile = ON.
 LOAD DATA LOCAL INFILE '?ROWSFILE' INTO TABLE ?TABLE CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\t' ESCAPED BY '\\' LINES TERMINATED BY '\n' (?COLUMNLIST);

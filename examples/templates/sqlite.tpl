@@ -89,6 +89,9 @@ VALUES VIEW VIRTUAL WHEN WHERE WINDOW WITH WITHOUT
 ROWFORMAT CSV
 ROWHEADER
 ROWNULL \xFF
+# .import ends a value at a NUL character and loads the rest of it as
+# nothing: a field that holds one is a field error, never cut short.
+REFUSENUL
 # Data Load Section
 .import --csv --skip 1 ?ROWSFILE ?TABLE
 ?EACHNULLABLE UPDATE ?TABLE SET ?COLUMN = NULL WHERE ?COLUMN = CAST(X'FF' AS TEXT);

@@ -104,7 +104,9 @@ WHILE WITH WRITETEXT
 ROWFORMAT CSV
 ROWHEADER
 # Data Load Section
-# BULK INSERT reads the file on the server: run sqlcmd -i on the server's
-# machine from the folder tabcopy ran in, or give ROWS an absolute path.
-BULK INSERT ?TABLE FROM '?ROWSFILE' WITH (FORMAT = 'CSV', CODEPAGE = '65001', FIRSTROW = 2, FIELDQUOTE = '"', ROWTERMINATOR = '0x0a', KEEPNULLS);
+# BULK INSERT reads the file on the server, and a relative name from the
+# server's own folder, not from where sqlcmd runs: give ROWS a full path
+# that the server can read. The field terminator is named, since BULK
+# INSERT documents a tab as its default.
+BULK INSERT ?TABLE FROM '?ROWSFILE' WITH (FORMAT = 'CSV', CODEPAGE = '65001', FIRSTROW = 2, FIELDTERMINATOR = ',', FIELDQUOTE = '"', ROWTERMINATOR = '0x0a', KEEPNULLS);
 GO

@@ -76,3 +76,60 @@ compare() {
         fail "$3 differ from $1 (- expected, + found)"
     fi
 }
+
+# The data round trip: rounds.cpy's records in rounds.dat (FIXED, table
+# ORDER, a reserved name: every record a row) and in rounds.v (FRAMING V,
+# table PART-LY, a name with a hyphen: of six records, the 2nd, 4th and 5th
+# are rejected).
+rounds_files='FILE order DEF ROUND-REC KEYCOLS (R-ID);
+DATAFILE rounds.dat
+FILE part-ly DEF ROUND-REC KEYCOLS (R-ID);
+DATAFILE rounds.v FRAMING V'
+
+# write_rounds TABCOPY SRC TEMPLATE DIR: tabcopy writes, in the new
+# directory DIR, ddl.sql, the rows of both tables and the load script with
+# the shipped TEMPLATE. The run must end with status 4 and set aside
+# exactly the rejected records, byte for byte with their descriptor words.
+write_rounds() {
+    wr_dir=$4
+    mkdir -p "$wr_dir/fixtures"
+    sh "$here/rounds_data.sh" "$wr_dir/fixtures"
+    cmp -s "$wr_dir/fixtures/rounds.dat" "$here/rounds.dat" &&
+        cmp -s "$wr_dir/fixtures/rounds.v" "$here/rounds.v" ||
+        fail "tests/db/rounds.dat or rounds.v is not what rounds_data.sh writes"
+    cp "$here/rounds.cpy" "$here/rounds.dat" "$here/rounds.v" "$2/examples/templates/$3.tpl" "$wr_dir/"
+    printf 'COBOLDEFSFILE rounds.cpy AUTO\nDDLTEMPLATEFILE %s.tpl\nDDLFILE ddl.sql\n%s\n' \
+        "$3" "$rounds_files" > "$wr_dir/run.par"
+    wr_status=0
+    (cd "$wr_dir" && "$1" PARAMFILE run.par > tabcopy.out 2>&1) || wr_status=$?
+    if [ "$wr_status" -ne 4 ]; then
+        cat "$wr_dir/tabcopy.out" >&2
+        fail "tabcopy converted the rounds data with the $3 template with status $wr_status, not 4"
+    fi
+    # Records 2, 4 and 5 of rounds.v: 65 bytes each (00 41), at 65, 146 and 211.
+    for wr_at in 66 147 212; do tail -c +$wr_at "$wr_dir/rounds.v" | head -c 65; done > "$wr_dir/rejected"
+    cmp -s "$wr_dir/rejected" "$wr_dir"/PART-LY.*.rej && [ ! -s "$wr_dir"/ORDER.*.rej ] ||
+        fail "the $3 run did not reject exactly records 2, 4 and 5 of rounds.v"
+}
+
+# rounds_select QUOTE: the query whose rows expected/rounds_*.txt hold, with
+# QUOTE the database's quote for names. The last column keeps the padding
+# of a text column at the end of the line; the control characters of
+# record 5 are shown by hex(), which PostgreSQL must be given.
+rounds_select() {
+    printf "SELECT *, 'end' FROM %sORDER%s WHERE R_ID < 5 ORDER BY R_ID;\n" "$1" "$1"
+    printf 'SELECT R_ID, hex(R_NAME), hex(%sGROUP%s), hex(R_NOTE) FROM %sORDER%s WHERE R_ID >= 5;\n' "$1" "$1" "$1" "$1"
+    printf "SELECT *, 'end' FROM %sPART-LY%s ORDER BY R_ID;\n" "$1" "$1"
+}
+
+# load_rounds DIR DATABASE: the caller's function load FILE runs DIR/ddl.sql,
+# then DIR/ddl.load.sql, from DIR; the database must take both without a
+# word (an error, or a warning where the client shows them).
+load_rounds() {
+    lr_status=0
+    (cd "$1" && load ddl.sql && load ddl.load.sql) > "$1/load.out" 2>&1 || lr_status=$?
+    if [ "$lr_status" -ne 0 ] || [ -s "$1/load.out" ]; then
+        cat "$1/load.out" >&2
+        fail "$2 did not load ddl.sql and ddl.load.sql in $1 cleanly (status $lr_status)"
+    fi
+}

@@ -137,6 +137,28 @@ for pair in postgresql:63 mysql:64 db2:128 sqlserver:128 oracle:128; do
         fi
     done
 done
+# The load scripts of the databases no test runs, for the rounds data: the
+# tables ORDER (a reserved word) and PART-LY quoted as each database
+# quotes them.
+for load in db2.load.sql sqlserver.load.sql oracle.load.sh; do
+    template=${load%%.*}
+    write_rounds "$tabcopy" "$src" "$template" "$work/rounds-$template"
+    if ! diff -u "$here/expected/rounds_$load" "$work/rounds-$template/ddl.${load#*.}" >&2; then
+        echo "FAILED: the $template template's load script (- expected, + found)" >&2
+        failures=$((failures + 1))
+    fi
+done
+# The Oracle script runs under sh: a stand-in sqlldr shows what it was
+# given, and each control file is the one the script holds.
+mkdir "$work/bin"
+printf '#!/bin/sh\necho "sqlldr $*"\n' > "$work/bin/sqlldr"
+chmod +x "$work/bin/sqlldr"
+(cd "$work/rounds-oracle" && ORACLE_USERID=u/p PATH="$work/bin:$PATH" sh ddl.load.sh > sqlldr.out) &&
+    printf 'sqlldr userid=u/p control=%s.csv.ctl\n' ORDER PART-LY | cmp -s - "$work/rounds-oracle/sqlldr.out" &&
+    sed -n '2,8p' "$here/expected/rounds_oracle.load.sh" | cmp -s - "$work/rounds-oracle/ORDER.csv.ctl" || {
+    echo "FAILED: the Oracle load script did not write ORDER.csv.ctl and run sqlldr for both tables" >&2
+    failures=$((failures + 1))
+}
 
 [ "$failures" -eq 0 ] || fail "$failures template checks"
-echo "passed: the Db2, SQL Server, Oracle and MySQL templates"
+echo "passed: the Db2, SQL Server, Oracle and MySQL templates, and the load scripts of the first three"
