@@ -137,8 +137,8 @@ bool little_endian(const column_entry& c, const dp_options& options) {
     // Big-endian binary is what BINARY means; only the native usages and
     // the DISPLAY-2 length follow the machine that wrote the data. A
     // level-49 pair's length is read as its own item would be.
-    return options.native_little && (c.usage == CD_USAGE_NATIVE_BINARY || c.usage == CD_USAGE_DISPLAY2 ||
-                                     c.usage == CD_USAGE_NATIVE_VARCHAR49);
+    return options.native_little && (c.usage == CD_USAGE_NATIVE_BINARY ||
+                                     (c.data_type == CD_TYPE_VARCHAR && c.usage != CD_USAGE_VARCHAR49));
 }
 
 }  // namespace
