@@ -38,26 +38,22 @@ TEST_P(Pairs, BecomeOneVarcharItem) {
     const cobol_def def = read_record(c.group, c.ibm);
     ASSERT_TRUE(def.fields);
     ASSERT_EQ(def.fields->size(), 4u);
+    EXPECT_EQ(def.field_count, 4);
     const column_entry& v = field(def, 2);
-    EXPECT_EQ(v.name, "V");
-    EXPECT_TRUE(v.elementary);
+    EXPECT_TRUE(v.name == "V" && v.elementary && v.level_number == 5 && v.depth == 1);
     EXPECT_EQ(v.data_type, CD_TYPE_VARCHAR);
     EXPECT_EQ(v.usage, c.usage);
     EXPECT_EQ(v.sign, c.sign);
-    EXPECT_EQ(v.level_number, 5);
-    EXPECT_EQ(v.depth, 1);
     EXPECT_EQ(v.fetch_offset, 3);
     EXPECT_EQ(v.int_len, c.n);
     EXPECT_EQ(v.bin_len, c.n);
     EXPECT_EQ(v.ext_len, c.n + 2);
     EXPECT_EQ(v.occurs, c.occurs);
-    EXPECT_EQ(CD_stored_size(v), c.n + 2);
     // The group's own entry text stays the item's: its level and name.
     ASSERT_GE(v.text, 0);
     EXPECT_EQ((*def.texts)[static_cast<size_t>(v.text)].name, "V");
     EXPECT_EQ(field(def, 3).fetch_offset, 3 + c.occurs * (c.n + 2));
     EXPECT_EQ(field(def, 0).int_len, 3 + c.occurs * (c.n + 2) + 2);
-    EXPECT_EQ(def.field_count, 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,43 +77,37 @@ INSTANTIATE_TEST_SUITE_P(
                   false, 4, CD_USAGE_VARCHAR49, CD_SIGN_COMPLEMENT, 2}));
 
 // Groups of level-49 items that are not exactly a pair keep every field.
-class NearMisses : public testing::TestWithParam<pair_case> {};
-
-TEST_P(NearMisses, StayAsWritten) {
-    const cobol_def def = read_record(GetParam().group, GetParam().ibm);
-    ASSERT_TRUE(def.fields);
-    ASSERT_GT(def.fields->size(), 4u);
-    const column_entry& g = field(def, 2);
-    EXPECT_EQ(g.name, "V");
-    EXPECT_FALSE(g.elementary);
-    for (const column_entry& c : *def.fields)
-        EXPECT_TRUE(c.usage != CD_USAGE_VARCHAR49 && c.usage != CD_USAGE_NATIVE_VARCHAR49) << c.name;
+TEST(Pairs, NearMissesStayAsWritten) {
+    for (const char* group : {
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-NUM PIC 9(4).",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X(4) DISPLAY-2.",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X(2)BX.",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC N(4).",
+             " 05 V.\n 49 V-LEN PIC S9(9) COMP.\n 49 V-TEXT PIC X(4).",
+             " 05 V.\n 49 V-LEN PIC S9(3)V9 COMP.\n 49 V-TEXT PIC X(4).",
+             " 05 V.\n 49 V-LEN PIC 99PP COMP.\n 49 V-TEXT PIC X(4).",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP-3.\n 49 V-TEXT PIC X(4).",
+             " 05 V.\n 49 V-LEN PIC S9(4).\n 49 V-TEXT PIC X(4).",
+             // COMP-5 takes 4 bytes in the tabcopy dialect.
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP-5.\n 49 V-TEXT PIC X(4).",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X(4).\n 49 V-MORE PIC X.",
+             " 05 V.\n 49 V-TEXT PIC X(4).\n 49 V-LEN PIC S9(4) COMP.",
+             " 05 V.\n 10 V-LEN PIC S9(4) COMP.\n 10 V-TEXT PIC X(4).",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X OCCURS 4.",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP OCCURS 2.\n 49 V-TEXT PIC X(4).",
+             " 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT REDEFINES V-LEN PIC X(2).",
+             // Slack bytes after each occurrence: the group is longer than
+             // a length and its text.
+             " 05 V OCCURS 2.\n 49 V-LEN PIC S9(4) COMP SYNC.\n 49 V-TEXT PIC X(3).",
+         }) {
+        const cobol_def def = read_record(group, false);
+        ASSERT_TRUE(def.fields) << group;
+        EXPECT_GT(def.fields->size(), 4u) << group;
+        EXPECT_FALSE(field(def, 2).elementary) << group;
+        for (const column_entry& c : *def.fields)
+            EXPECT_TRUE(c.usage != CD_USAGE_VARCHAR49 && c.usage != CD_USAGE_NATIVE_VARCHAR49) << group;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    OtherShapes, NearMisses,
-    testing::Values(
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-NUM PIC 9(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X(4) DISPLAY-2.", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X(2)BX.", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC N(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(9) COMP.\n 49 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(3)V9 COMP.\n 49 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC 99PP COMP.\n 49 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP-3.\n 49 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4).\n 49 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        // COMP-5 takes 4 bytes in the tabcopy dialect.
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP-5.\n 49 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X(4).\n 49 V-MORE PIC X.", false, 0, 0, 0,
-                  0},
-        pair_case{" 05 V.\n 49 V-TEXT PIC X(4).\n 49 V-LEN PIC S9(4) COMP.", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 10 V-LEN PIC S9(4) COMP.\n 10 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT PIC X OCCURS 4.", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP OCCURS 2.\n 49 V-TEXT PIC X(4).", false, 0, 0, 0, 0},
-        pair_case{" 05 V.\n 49 V-LEN PIC S9(4) COMP.\n 49 V-TEXT REDEFINES V-LEN PIC X(2).", false, 0, 0, 0, 0},
-        // Slack bytes after each occurrence: the group is longer than a
-        // length and its text.
-        pair_case{" 05 V OCCURS 2.\n 49 V-LEN PIC S9(4) COMP SYNC.\n 49 V-TEXT PIC X(3).", false, 0, 0, 0, 0}));
 
 // Indexes of what later fields redefine follow the fields that moved up.
 TEST(Pairs, RedefinitionsFollowTheFieldsThatMoved) {
@@ -157,22 +147,6 @@ TEST(Pairs, KeepTheSlackOfTheirGroup) {
     EXPECT_TRUE(v.sync);
     EXPECT_EQ((*def.texts)[static_cast<size_t>(v.text)].slack_before, 1);
     EXPECT_EQ(field(def, 3).fetch_offset, 10);
-}
-
-// A definition built without entry texts cannot tell PIC X from an edited
-// picture: its groups stay as they are.
-TEST(Pairs, NeedTheEntryTexts) {
-    cobol_def def;
-    std::string error;
-    for (const char* text : {"01 R", "05 V", "49 V-LEN PIC S9(4) COMP", "49 V-TEXT PIC X(4)"}) {
-        column_entry e;
-        int is_field = 0;
-        ASSERT_EQ(CD_parse_field(error, text, def, e, is_field), 1) << error;
-        ASSERT_EQ(CD_add_field(error, def, e), 1) << error;
-    }
-    ASSERT_EQ(CD_close_record(error, def), 1) << error;
-    EXPECT_EQ(def.fields->size(), 4u);
-    EXPECT_EQ(CD_merge_varchar_pairs(def), 0);
 }
 
 }  // namespace
