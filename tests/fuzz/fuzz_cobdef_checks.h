@@ -47,7 +47,15 @@ inline void check_definition(const cobol_def& def) {
             FUZZ_CHECK(!has_children);
             FUZZ_CHECK(known_type(c.data_type));
             FUZZ_CHECK(c.int_len >= 1);
-            FUZZ_CHECK(c.usage <= CD_USAGE_DISPLAY2 && c.sign <= CD_SIGN_COMPLEMENT);
+            FUZZ_CHECK(c.usage <= CD_USAGE_NATIVE_VARCHAR49 && c.sign <= CD_SIGN_COMPLEMENT);
+            // A VARCHAR, written (DISPLAY-2 text) or made of a level-49
+            // pair, stores its 2-byte length before its text.
+            const bool pair = c.usage == CD_USAGE_VARCHAR49 || c.usage == CD_USAGE_NATIVE_VARCHAR49;
+            if (pair) FUZZ_CHECK(c.data_type == CD_TYPE_VARCHAR);
+            if (c.data_type == CD_TYPE_VARCHAR) {
+                FUZZ_CHECK(pair || c.usage == CD_USAGE_DISPLAY2);
+                FUZZ_CHECK(c.ext_len == static_cast<int64_t>(c.int_len) + 2);
+            }
             FUZZ_CHECK(c.p_scale >= -CD_MAX_P_SCALING && c.p_scale <= CD_MAX_P_SCALING);
             // A SYNCHRONIZED binary item lies on a boundary of its size,
             // unless a redefinition placed it.

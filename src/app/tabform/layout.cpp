@@ -1,8 +1,8 @@
 // layout: record layouts as text tables and as JSON.
 //
 // Invariants: offsets count from 0, the first byte of the record; a length
-// is the storage of one occurrence (DISPLAY-2 items with their 2-byte
-// prefix); every field of a definition is listed, groups, FILLER and
+// is the storage of one occurrence (DISPLAY-2 items and level-49 pairs with
+// their 2-byte length); every field of a definition is listed, groups, FILLER and
 // redefinitions included, so that a record can be read with the layout
 // alone. The JSON document is built whole and written once, at the end of
 // a successful run, through the same replacement file as the DDL.
@@ -68,7 +68,8 @@ struct field_row {
 const char* storage_name(const column_entry& c) {
     static constexpr const char* kNames[] = {"DISPLAY", "BINARY", "NATIVE-BINARY", "PACKED-DECIMAL",
                                              "UNSIGNED-PACKED", "FLOAT", "POINTER", "INDEX",
-                                             "NATIONAL", "DISPLAY-1", "UTF-8", "DISPLAY-2"};
+                                             "NATIONAL", "DISPLAY-1", "UTF-8", "DISPLAY-2",
+                                             "VARCHAR-49", "NATIVE-VARCHAR-49"};
     if (c.usage == CD_USAGE_FLOAT) return c.int_len == 4 ? "FLOAT-SHORT" : "FLOAT-LONG";
     return c.usage < std::size(kNames) ? kNames[c.usage] : "";
 }

@@ -1,6 +1,8 @@
 // cobdef: COBOL record definitions. Reads copybook text into record
 // definitions (cobol_def), each a flat list of fields (column_entry) in file
-// order with data types, lengths, offsets and nesting depths.
+// order with data types, lengths, offsets and nesting depths. A DB2
+// level-49 pair (a group of a 2-byte binary length and its text) is one
+// VARCHAR field of the group's name.
 //
 // Every operation returns 1 on success and 0 on failure; on failure the
 // caller's error text holds a report and no message has been raised: the
@@ -18,7 +20,7 @@
 // Data type codes of column_entry::data_type.
 enum : int16_t {
     CD_TYPE_CHAR = 0,        // fixed-length character
-    CD_TYPE_VARCHAR = 64,    // DISPLAY-2: stored with a 2-byte length prefix
+    CD_TYPE_VARCHAR = 64,    // DISPLAY-2 or a level-49 pair: stored with a 2-byte length prefix
     CD_TYPE_BIN16 = 130,
     CD_TYPE_BIN32 = 132,
     CD_TYPE_BIN64 = 134,
@@ -44,6 +46,10 @@ enum cd_usage : uint8_t {
     CD_USAGE_DBCS,             // PIC G, DISPLAY-1: double-byte characters
     CD_USAGE_UTF8,             // PIC U
     CD_USAGE_DISPLAY2,         // DISPLAY-2: text behind a 2-byte length
+    // A DB2 level-49 pair made one item when its record closes: text
+    // behind the 2-byte length item, whose usage decides its byte order.
+    CD_USAGE_VARCHAR49,        // the length is BINARY (COMP, COMP-4): big-endian
+    CD_USAGE_NATIVE_VARCHAR49, // the length is COMP-5 or NATIVE-2
 };
 
 // Where the sign of a numeric item is (column_entry::sign).
@@ -89,7 +95,7 @@ struct column_entry {
     int32_t int_len = 0;        // bytes of one occurrence (groups too)
     int32_t bin_len = 0;        // = int_len
     int32_t tbl_len = 0;        // = int_len
-    int32_t ext_len = 0;        // digits for packed decimal, +2 for DISPLAY-2
+    int32_t ext_len = 0;        // digits for packed decimal, +2 for a VARCHAR
     int32_t fetch_offset = 0;   // from the start of the record
     int32_t scale = 0;          // digits after the implied decimal point
     int32_t occurs = 1;         // 1 to CD_MAX_OCCURS
@@ -116,8 +122,8 @@ struct column_entry {
     int8_t least_sig_dt = 0;    // never set by the reader
 };
 
-// Bytes one occurrence of a field takes in the record: a DISPLAY-2 item
-// carries its 2-byte length prefix there, so its occurrences lie ext_len
+// Bytes one occurrence of a field takes in the record: a VARCHAR item
+// (DISPLAY-2, a level-49 pair) carries its 2-byte length prefix there, so its occurrences lie ext_len
 // apart; a group or any other item takes int_len.
 inline int64_t CD_stored_size(const column_entry& field) {
     return field.elementary && field.data_type == CD_TYPE_VARCHAR ? field.ext_len : field.int_len;

@@ -84,6 +84,13 @@ int CD_find_empty_group(const cobol_def& def);
 // Steps of CD_close_record.
 void CD_set_depths(cobol_def& def);
 int CD_set_offsets(std::string& error, cobol_def& def);
+// Replaces each DB2 level-49 pair of a laid-out record (a group of exactly
+// a 49-level 2-byte binary integer and a 49-level PIC X or A item) by one
+// VARCHAR item of the group's name, offset, occurrences and entry text;
+// every other field keeps its offset and what it redefines. Returns the
+// pairs replaced. Needs the entry texts, whose pictures tell plain text
+// from edited.
+int32_t CD_merge_varchar_pairs(cobol_def& def);
 
 // Position of the period that ends the entry in `text`: a period outside
 // quoted literals followed by a space, a tab or the end of the text. `quote`

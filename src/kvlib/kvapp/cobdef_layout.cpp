@@ -255,6 +255,9 @@ int CD_close_record(std::string& error, cobol_def& def) {
     const int group = CD_find_empty_group(def);
     if (group >= 0) return CD_error(error, "Group %s did not have elementary items", f[static_cast<size_t>(group)].name.c_str());
     if (!CD_set_offsets(error, def)) return 0;
+    // After the layout, so that a pair keeps the offset and the slack its
+    // group was given.
+    CD_merge_varchar_pairs(def);
     def.def_name = f[0].name;
     f.shrink_to_fit();
     def.field_count = static_cast<int32_t>(f.size());

@@ -236,10 +236,12 @@ uint64_t load_unsigned(const uint8_t* p, size_t n, bool little) {
     return v;
 }
 
-// DISPLAY-2: a 2-byte length, then that many characters of text.
+// DISPLAY-2 or a level-49 pair: a 2-byte length, then that many
+// characters of text.
 dp_fault put_varchar(writer& w, const dp_field& f, const uint8_t* p, size_t n) {
     if (n < 2) return dp_fault::cut_short;
     const size_t length = static_cast<size_t>(load_unsigned(p, 2, f.little));
+    if (f.sign == CD_SIGN_COMPLEMENT && length >= 0x8000) return dp_fault::negative_length;
     if (length > static_cast<size_t>(f.text_max)) return dp_fault::bad_length;
     if (2 + length > n) return dp_fault::cut_short;
     return put_text(w, p + 2, length);

@@ -135,8 +135,10 @@ bool little_endian(const column_entry& c, const dp_options& options) {
     if (c.data_type == CD_TYPE_FLOAT32 || c.data_type == CD_TYPE_FLOAT64)
         return options.floats == dp_float_format::ieee_little;
     // Big-endian binary is what BINARY means; only the native usages and
-    // the DISPLAY-2 length follow the machine that wrote the data.
-    return options.native_little && (c.usage == CD_USAGE_NATIVE_BINARY || c.data_type == CD_TYPE_VARCHAR);
+    // the DISPLAY-2 length follow the machine that wrote the data. A
+    // level-49 pair's length is read as its own item would be.
+    return options.native_little && (c.usage == CD_USAGE_NATIVE_BINARY ||
+                                     (c.data_type == CD_TYPE_VARCHAR && c.usage != CD_USAGE_VARCHAR49));
 }
 
 }  // namespace
@@ -159,6 +161,7 @@ const char* dp_fault_text(dp_fault fault) {
     case dp_fault::cut_short: return "the record ends inside the field";
     case dp_fault::too_many_digits: return "more digits than the picture has";
     case dp_fault::out_of_range: return "a value beyond what the column's type holds";
+    case dp_fault::negative_length: return "a negative length";
     }
     return "an unknown error";
 }

@@ -65,13 +65,14 @@ enum class dp_fault : uint8_t {
     nul_character,      // a NUL the database cannot store
     bad_utf8,           // text that is not valid UTF-8
     bad_utf16,          // national text that is not valid UTF-16
-    bad_length,         // a DISPLAY-2 length beyond the field
+    bad_length,         // a VARCHAR length beyond the field
     not_finite,         // an IEEE float that is infinite or not a number
     empty_numeric,      // spaces, low-values or high-values only (EMPTY ERROR)
     null_not_allowed,   // NULL for a column that may not hold it
     cut_short,          // the record ends inside the field
     too_many_digits,    // more digits than the picture has
     out_of_range,       // a value the column's SQL type cannot hold
+    negative_length,    // a level-49 pair's signed length below 0
 };
 const char* dp_fault_text(dp_fault fault);
 
@@ -84,12 +85,12 @@ struct dp_field {
     int32_t offset = 0;
     int32_t length = 0;
     dp_kind kind = dp_kind::text;
-    uint8_t sign = CD_SIGN_NONE;   // cd_sign
-    bool little = false;           // binary, float, DISPLAY-2 length: little-endian
+    uint8_t sign = CD_SIGN_NONE;   // cd_sign; a VARCHAR's: that of its length
+    bool little = false;           // binary, float, VARCHAR length: little-endian
     bool nullable = true;
     int32_t scale = 0;
     int32_t p_scale = 0;           // > 0: trailing zeros the P positions add
-    int32_t text_max = 0;          // DISPLAY-2: the most characters
+    int32_t text_max = 0;          // VARCHAR: the most characters
     // Numbers: the most digits the column's type holds (its precision);
     // 0 for a binary integer column, which holds its integer type's range.
     int32_t max_digits = 0;

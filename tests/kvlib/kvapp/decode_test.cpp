@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cobdef_testing.h"
 #include "kvapp/cobdef.h"
 #include "kvapp/cobdef_internal.h"
 #include "kvapp/decplan.h"
@@ -36,9 +37,8 @@ struct decoded {
     std::vector<dp_error> errors;
 };
 
-decoded decode(const std::string& entry, const std::string& bytes, dp_options options = {},
-               const std::string& codepage = "037", bool nullable = true) {
-    column_entry e = entry_of(entry);
+decoded decode_entry(const column_entry& e, const std::string& bytes, dp_options options = {},
+                     const std::string& codepage = "037", bool nullable = true) {
     kv_codepage cp;
     std::string error;
     EXPECT_TRUE(kvCodepageLoad(error, codepage, cp)) << error;
@@ -52,6 +52,11 @@ decoded decode(const std::string& entry, const std::string& bytes, dp_options op
     d.ok = dp_decode_record(plan, data.data(), data.size(), row, d.errors);
     d.row.assign(row.data(), row.size());
     return d;
+}
+
+decoded decode(const std::string& entry, const std::string& bytes, dp_options options = {},
+               const std::string& codepage = "037", bool nullable = true) {
+    return decode_entry(entry_of(entry), bytes, options, codepage, nullable);
 }
 
 struct value_case {
@@ -157,6 +162,65 @@ INSTANTIATE_TEST_SUITE_P(
         fault_case{"05 A PIC S9(4) COMP-3", "11 23 4C", dp_fault::too_many_digits},
         fault_case{"05 A PIC N(1)", "DC 00", dp_fault::bad_utf16},
         fault_case{"05 A PIC X(4) DISPLAY-2", "00 05 C1 C2 C3 C4", dp_fault::bad_length}));
+
+// A level-49 pair, read as a copybook is: its group is the record.
+column_entry pair_entry(const std::string& length, int32_t n) {
+    const std::string path = cobdef_testing::write_scratch(
+        "pair.cpy", "01 V.\n 49 V-LEN PIC " + length + ".\n 49 V-TEXT PIC X(" + std::to_string(n) + ").\n");
+    const cobdef_testing::read_result r = cobdef_testing::read_command("COBOLDEFSFILE " + path + " IBM");
+    EXPECT_EQ(r.ok, 1) << r.error;
+    EXPECT_EQ(r.defs.size(), 1u);
+    return r.defs.empty() ? column_entry{} : cobdef_testing::field(r.defs[0], 0);
+}
+
+struct pair_value {
+    const char* length;
+    const char* bytes;
+    bool little;        // BYTEORDER LITTLE
+    bool keep;          // SPACES KEEP
+    const char* row;    // null: a field error
+    dp_fault fault;
+};
+
+void PrintTo(const pair_value& c, std::ostream* os) { *os << c.length << " " << c.bytes; }
+
+class PairValues : public testing::TestWithParam<pair_value> {};
+
+// The text's first `length` bytes; a binary length is big-endian whatever
+// the byte order of native items, a COMP-5 one follows it.
+TEST_P(PairValues, TakeTheirLength) {
+    const pair_value& c = GetParam();
+    dp_options options;
+    options.native_little = c.little;
+    options.keep_spaces = c.keep;
+    const decoded d = decode_entry(pair_entry(c.length, 8), c.bytes, options);
+    if (c.row) {
+        ASSERT_TRUE(d.ok) << (d.errors.empty() ? "" : dp_fault_text(d.errors[0].fault));
+        EXPECT_EQ(d.row, std::string(c.row) + "\n");
+    } else {
+        EXPECT_FALSE(d.ok) << d.row;
+        ASSERT_EQ(d.errors.size(), 1u);
+        EXPECT_EQ(d.errors[0].fault, c.fault) << dp_fault_text(d.errors[0].fault);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Level49, PairValues,
+    testing::Values(
+        pair_value{"S9(4) COMP", "00 05 C8 85 93 93 96 40 40 40", false, false, "Hello", dp_fault::none},
+        pair_value{"S9(4) COMP", "00 07 C8 85 93 93 96 40 40 C1", false, false, "Hello", dp_fault::none},
+        pair_value{"S9(4) COMP", "00 07 C8 85 93 93 96 40 40 C1", false, true, "Hello  ", dp_fault::none},
+        pair_value{"S9(4) COMP", "00 08 C8 85 93 93 96 40 40 C1", false, false, "Hello  A", dp_fault::none},
+        pair_value{"S9(4) COMP", "00 00 C8 85 93 93 96 40 40 40", false, false, "\"\"", dp_fault::none},
+        pair_value{"S9(4) COMP", "00 05 C8 85 93 93 96 40 40 40", true, false, "Hello", dp_fault::none},
+        pair_value{"S9(4) COMP-5", "05 00 C8 85 93 93 96 40 40 40", true, false, "Hello", dp_fault::none},
+        pair_value{"S9(4) COMP-5", "00 05 C8 85 93 93 96 40 40 40", false, false, "Hello", dp_fault::none},
+        pair_value{"S9(4) COMP", "00 09 C8 85 93 93 96 40 40 40", false, false, nullptr, dp_fault::bad_length},
+        pair_value{"S9(4) COMP", "FF FF C8 85 93 93 96 40 40 40", false, false, nullptr,
+                   dp_fault::negative_length},
+        pair_value{"9(4) COMP", "FF FF C8 85 93 93 96 40 40 40", false, false, nullptr, dp_fault::bad_length},
+        // Bytes past the length are not the value's: this comma is not quoted.
+        pair_value{"S9(4) COMP", "00 04 C8 85 93 93 6B 40 40 40", false, false, "Hell", dp_fault::none}));
 
 TEST(Decode, EmptyNumbersFollowTheOption) {
     for (const char* bytes : {"40 40 40 40", "00 00 00 00", "FF FF FF FF"}) {
