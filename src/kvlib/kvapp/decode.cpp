@@ -680,6 +680,7 @@ bool is_text_kind(dp_kind k) {
     case dp_kind::binary: return put_binary(w, f, p, n);
     case dp_kind::float_hex:
     case dp_kind::float_ieee: return put_float_field(w, f, p, n);
+    case dp_kind::ordinal: break;  // written by the record loop, which has the number
     }
     return dp_fault::none;
 }
@@ -687,8 +688,8 @@ bool is_text_kind(dp_kind k) {
 // A field the record does not wholly hold: beyond its end it has no value;
 // text the end cuts keeps what is there, as if padded with spaces; any
 // other field the end cuts is a fault.
-dp_fault decode_short(writer& w, const dp_field& f, const uint8_t* record, size_t size) {
-    const size_t offset = static_cast<size_t>(f.offset);
+dp_fault decode_short(writer& w, const dp_field& f, const uint8_t* record, size_t size, int32_t at) {
+    const size_t offset = static_cast<size_t>(at);
     if (offset >= size) return f.nullable ? kEmpty : dp_fault::null_not_allowed;
     if (!is_text_kind(f.kind)) return dp_fault::cut_short;
     return decode_field(w, f, record + offset, size - offset);
@@ -697,7 +698,7 @@ dp_fault decode_short(writer& w, const dp_field& f, const uint8_t* record, size_
 }  // namespace
 
 bool dp_decode_record(const dp_plan& plan, const uint8_t* record, size_t size, dp_buffer& row,
-                      std::vector<dp_error>& errors) {
+                      std::vector<dp_error>& errors, const dp_place* place) {
     errors.clear();
     if (!row.reserve(plan.row_bound + plan.scratch + kDpSlack)) return false;
     char* const start = row.end();
@@ -707,13 +708,31 @@ bool dp_decode_record(const dp_plan& plan, const uint8_t* record, size_t size, d
         const dp_field& f = plan.fields[i];
         if (i) w.put(plan.separator);
         char* const mark = w.out;
-        const bool whole = static_cast<size_t>(f.offset) + static_cast<size_t>(f.length) <= size;
-        dp_fault fault = whole ? decode_field(w, f, record + f.offset, static_cast<size_t>(f.length))
-                               : decode_short(w, f, record, size);
+        if (f.kind == dp_kind::ordinal) {
+            const int64_t number = place && place->numbers ? place->numbers[f.level] : 1;
+            w.out = std::to_chars(w.out, w.out + 24, number).ptr;
+            continue;
+        }
+        int32_t offset = f.offset;
+        if (place && place->offsets) [[unlikely]] {
+            offset = place->offsets[i];
+            if (offset == kDpAbsent) {
+                if (f.nullable) {
+                    w.null_value();
+                    continue;
+                }
+                errors.push_back({static_cast<uint32_t>(i), dp_fault::null_not_allowed});
+                rejected = true;
+                continue;
+            }
+        }
+        const bool whole = static_cast<size_t>(offset) + static_cast<size_t>(f.length) <= size;
+        dp_fault fault = whole ? decode_field(w, f, record + offset, static_cast<size_t>(f.length))
+                               : decode_short(w, f, record, size, offset);
         if (fault == dp_fault::none) [[likely]] continue;
         w.out = mark;
         if (fault == kEmpty) {
-            const bool beyond = !whole && static_cast<size_t>(f.offset) >= size;
+            const bool beyond = !whole && static_cast<size_t>(offset) >= size;
             if (beyond || plan.options.empty == dp_empty_numeric::null) {
                 if (f.nullable) {
                     w.null_value();

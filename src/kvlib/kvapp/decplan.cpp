@@ -97,6 +97,7 @@ size_t out_max(const dp_field& f, const dp_options& options) {
     case dp_kind::binary: most = 20 + f.scale + f.p_scale + 4; break;
     case dp_kind::float_hex:
     case dp_kind::float_ieee: most = 340; break;
+    case dp_kind::ordinal: most = 24; break;
     }
     return std::max(most, options.null_text.size() + 2) + 1 + 4;
 }
@@ -181,7 +182,7 @@ bool dp_build_plan(std::string& error, const std::vector<dp_column>& columns, in
     plan.scratch = 0;
     for (const dp_column& column : columns) {
         const column_entry& c = *column.entry;
-        const kind_choice choice = kind_of(c, options);
+        const kind_choice choice = column.ordinal >= 0 ? kind_choice{dp_kind::ordinal, nullptr} : kind_of(c, options);
         if (choice.refusal) {
             error = "The column " + column.name + " (field " + column.field + ") " + choice.refusal;
             return false;
@@ -202,6 +203,8 @@ bool dp_build_plan(std::string& error, const std::vector<dp_column>& columns, in
         f.out_max = static_cast<int32_t>(out_max(f, options));
         f.column = column.name;
         f.field = column.field;
+        f.level = column.ordinal;
+        if (f.kind == dp_kind::ordinal) f.length = 0;
         plan.row_bound += static_cast<size_t>(f.out_max);
         plan.scratch = std::max(plan.scratch, 3 * static_cast<size_t>(f.length) + 8);
         plan.fields.push_back(std::move(f));

@@ -78,6 +78,7 @@ const char* dp_fault_text(dp_fault fault);
 
 enum class dp_kind : uint8_t {
     text, utf8, national, varchar, zoned, packed, packed_unsigned, binary, float_hex, float_ieee,
+    ordinal,  // no bytes: the number of the occurrence the row is (a child table's key)
 };
 
 // One column of the plan.
@@ -95,6 +96,7 @@ struct dp_field {
     // 0 for a binary integer column, which holds its integer type's range.
     int32_t max_digits = 0;
     int32_t digits = 0;            // zoned and packed: the digits the picture stores
+    int32_t level = -1;            // ordinal: the array level whose occurrence number it is
     int32_t out_max = 0;           // the most bytes its value takes in a row
     std::string column;            // the column name as the DDL writes it
     std::string field;             // the COBOL name
@@ -108,6 +110,7 @@ struct dp_column {
     bool nullable = true;
     int32_t precision = 0;         // of its SQL type
     bool integer = false;          // its SQL type is a binary integer (SMALLINT, INTEGER, BIGINT)
+    int32_t ordinal = -1;          // >= 0: the occurrence number of that array level, not bytes
 };
 
 // Bits of a text table entry above its UTF-8 bytes and length.
@@ -182,13 +185,24 @@ struct dp_error {
     dp_fault fault = dp_fault::none;
 };
 
+// Where a row's fields are when they are not at their plan offsets: the
+// occurrences of a child table's array, fields moved by an OCCURS
+// DEPENDING ON. `offsets` (one per field, kDpAbsent for a field that is
+// not there: an occurrence beyond the count) and `numbers` (the
+// occurrence numbers of ordinal fields, by level) may each be null.
+inline constexpr int32_t kDpAbsent = -1;
+struct dp_place {
+    const int32_t* offsets = nullptr;
+    const int64_t* numbers = nullptr;
+};
+
 // Appends the row of one record (its columns, separators and line end) to
 // `row`. True when the row is written; false when the record is to be
 // rejected (the row's text is then taken back) or memory ran out (no
 // errors then). `errors` receives every field error met, also those the
-// options turned into NULL.
+// options turned into NULL. `place`, when given, moves the fields.
 bool dp_decode_record(const dp_plan& plan, const uint8_t* record, size_t size, dp_buffer& row,
-                      std::vector<dp_error>& errors);
+                      std::vector<dp_error>& errors, const dp_place* place = nullptr);
 
 // The header line of a CSV rows file: the column names, comma-separated.
 void dp_write_header(const dp_plan& plan, dp_buffer& out);
