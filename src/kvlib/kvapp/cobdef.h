@@ -180,6 +180,22 @@ struct cd_entry_text {
     int32_t slack_after = 0;
 };
 
+// A value of a level-88 condition name, or a range of them (THRU): texts
+// as written, quotes removed; a figurative constant (SPACE, ZERO,
+// HIGH-VALUE, LOW-VALUE and their plurals) as its upper-case word.
+struct cd_condition_value {
+    std::string low;
+    std::string high;  // empty: a single value
+    bool quoted = false;  // a literal in quotes, compared as text
+};
+
+// A level-88 condition name and the field it belongs to.
+struct cd_condition {
+    std::string name;            // upper case
+    int32_t text = -1;           // the entry text of its field (cd_entry_text index)
+    std::vector<cd_condition_value> values;
+};
+
 // One record definition. Copies (def_entry) share `fields`, so a key flag
 // or a new name set through one copy is seen through all of them.
 struct cobol_def {
@@ -194,6 +210,16 @@ struct cobol_def {
     // The entries as written, one per entry read, in file order; the
     // fields (and the columns unrolled from them) refer to them by index.
     std::shared_ptr<std::vector<cd_entry_text>> texts;
+    // The level-88 condition names of the record, in file order.
+    std::shared_ptr<std::vector<cd_condition>> conditions;
+    // The field list as closed, before the naming pass unrolled it: child
+    // tables are made from it. Null until the naming pass runs (the fields
+    // are still the closed list then).
+    std::shared_ptr<const std::vector<column_entry>> closed;
+    // A child table (an array of its parent's record): the parent's table
+    // and key columns as the DDL names them; empty for any other table.
+    std::string parent_table;
+    std::string parent_keys;
 };
 
 // One definition to write: a copy of a cobol_def under its table name.

@@ -68,6 +68,11 @@ int CD_set_data_type(std::string& error, column_entry& entry, const cd_type_clau
 // COBOL would have given more bytes.
 bool CD_binary_too_narrow(cd_usage_word usage, int64_t digits);
 
+// Parses a level-88 entry: its name and its VALUE (or VALUES) literals and
+// THRU ranges. Returns 1, or 0 with an error text (the reader's state is
+// left alone: an 88 entry that cannot be read is only passed over).
+int CD_parse_condition(std::string& error, std::string_view statement, cd_condition& condition);
+
 // Appends a parsed entry to the record being filled, checking its level
 // number against the group structure.
 int CD_add_field(std::string& error, cobol_def& def, column_entry entry);

@@ -550,6 +550,73 @@ int CD_parse_field(std::string& error, std::string_view statement, const cobol_d
 
 namespace {
 
+// A literal of a VALUE clause, its quotes removed (a doubled quote inside
+// stands for one).
+cd_condition_value literal_of(std::string_view word) {
+    cd_condition_value v;
+    if (word.size() >= 2 && is_quote(word[0]) && word.back() == word[0]) {
+        v.quoted = true;
+        const char q = word[0];
+        for (size_t i = 1; i + 1 < word.size(); ++i) {
+            v.low += word[i];
+            if (word[i] == q && i + 2 < word.size() && word[i + 1] == q) ++i;
+        }
+    } else {
+        v.low.assign(word);
+    }
+    return v;
+}
+
+}  // namespace
+
+int CD_parse_condition(std::string& error, std::string_view statement, cd_condition& condition) {
+    std::string text(statement);
+    char quote = 0;
+    const size_t end = CD_find_separator_period(text, quote);
+    if (end != std::string::npos) text.resize(end);
+    // Upper case outside literals, which keep their case.
+    quote = 0;
+    for (char& c : text) {
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (is_quote(c)) {
+            quote = c;
+        } else {
+            c = kvAsciiUpper(c);
+        }
+    }
+    std::vector<std::string_view> words;
+    split_words(text, words);
+    // No CD_error here: an 88 entry that cannot be read is passed over, and
+    // the reader must go on.
+    const auto fail = [&](std::string text) {
+        error = std::move(text);
+        return 0;
+    };
+    if (words.size() < 2) return fail("Invalid or missing condition name");
+    condition.name.assign(words[1]);
+    condition.values.clear();
+    size_t i = 2;
+    while (i < words.size() && words[i] != "VALUE" && words[i] != "VALUES") ++i;
+    if (i == words.size()) return fail("The condition name " + condition.name + " has no VALUE clause");
+    for (++i; i < words.size(); ++i) {
+        const std::string_view w = words[i];
+        if (w == "IS" || w == "ARE") continue;
+        // WHEN SET TO FALSE names what SET ... TO FALSE moves: no value of the condition.
+        if (w == "WHEN" || w == "FALSE") break;
+        if (w == "THRU" || w == "THROUGH") {
+            if (condition.values.empty() || i + 1 >= words.size()) return fail("THRU needs a value before and after it");
+            condition.values.back().high = literal_of(words[++i]).low;
+            continue;
+        }
+        condition.values.push_back(literal_of(w));
+    }
+    if (condition.values.empty()) return fail("The condition name " + condition.name + " has no VALUE clause");
+    return 1;
+}
+
+namespace {
+
 struct picture_summary {
     int64_t positions = 0;  // bytes of storage
     int64_t digits = 0;     // 9 positions

@@ -132,11 +132,31 @@ std::string_view record_entry_text(const std::string& statement) {
     return rewritten;
 }
 
+bool is_level_88(const std::string& statement) {
+    const size_t first = statement.find_first_not_of(' ');
+    return first != std::string::npos && statement.compare(first, 2, "88") == 0 &&
+           (first + 2 == statement.size() || statement[first + 2] == ' ' || statement[first + 2] == '.');
+}
+
+// A level-88 entry names values of the field before it.
+void add_condition(cobol_def& current, cd_condition condition) {
+    if (!current.fields || current.fields->empty()) return;
+    condition.text = current.fields->back().text;
+    if (!current.conditions) current.conditions = std::make_shared<std::vector<cd_condition>>();
+    current.conditions->push_back(std::move(condition));
+}
+
 // Parses the entry now held as the statement and places it in a record.
 int take_entry(std::string& error, cobol_def& current) {
     reader_state& s = state();
     // A period standing alone ends nothing: compilers pass over it.
     if (s.statement.find_first_not_of(' ') == s.statement.size() - 1) return 1;
+    // A condition's literals keep their case: it is read before the upshift.
+    // One that cannot be read is passed over, as every 88 entry always was:
+    // only a FILE condition naming it needs it, and says so then.
+    cd_condition condition;
+    std::string ignored;
+    const bool is_condition = is_level_88(s.statement) && CD_parse_condition(ignored, s.statement, condition);
     for (char& c : s.statement)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     column_entry entry;
@@ -145,7 +165,10 @@ int take_entry(std::string& error, cobol_def& current) {
     cd_parse_facts facts;
     current.dialect = s.dialect;
     if (!CD_parse_field(error, record_entry_text(s.statement), current, entry, is_field, &text, &facts)) return 0;
-    if (!is_field) return 1;
+    if (!is_field) {
+        if (is_condition) add_condition(current, std::move(condition));
+        return 1;
+    }
     note_narrow_binary(entry, text, facts);
     const bool empty = !current.fields || current.fields->empty();
     if (!empty && entry.level_number <= current.fields->front().level_number && !close_record(error, current)) return 0;

@@ -543,6 +543,8 @@ void expand_columns(cobol_def* def, const expand_options_t& opts) {
         std::fflush(console_out());
         return;
     }
+    // The record as closed stays for child tables, made from its arrays.
+    if (!def->closed) def->closed = std::make_shared<const std::vector<column_entry>>(old);
     std::vector<column_entry> columns;
     columns.reserve(static_cast<size_t>(count));
     kvAdviseHugePages(columns.data(), columns.capacity() * sizeof(column_entry));
