@@ -29,6 +29,7 @@
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
 #include "kvstd/timecnv.h"
+#include "tabform/childtables.h"
 #include "tabform/datarun.h"
 #include "tabform/deferred.h"
 #include "tabform/filekeys.h"
@@ -42,6 +43,7 @@ std::vector<std::string> copylib_folders;
 int16_t trace_switch = 0;
 TABUTL_array* def_table = nullptr;
 cd_dialect default_dialect = cd_dialect::tabcopy;
+int32_t last_file_entry = -1;
 
 namespace {
 
@@ -301,7 +303,20 @@ struct file_options {
     std::string table;
     std::string def_name;
     std::string keycols;
+    std::string variant;   // VARIANT: the one alternative of its REDEFINES the table keeps
+    std::string when;      // WHEN: the condition, the rest of the command
+    bool child_tables = false;
 };
+
+// WHEN takes the rest of the command: a condition on a field of the record.
+void read_when(const std::string& command, token_reader& tokens, std::string& when) {
+    when = command.substr(tokens.position());
+    const size_t end = when.find_last_not_of(" ;\t\r\n");
+    when.erase(end == std::string::npos ? 0 : end + 1);
+    const size_t start = when.find_first_not_of(" \t");
+    when.erase(0, start == std::string::npos ? when.size() : start);
+    tokens.move_to(command.size());
+}
 
 // KEYCOLS takes what lies between the next "(" and the ")" after it.
 bool read_keycols(const std::string& command, token_reader& tokens, std::string& keycols) {
@@ -330,6 +345,19 @@ bool read_file_options(const std::string& command, token_reader& tokens, file_op
             have_definition = true;
         } else if (same_word(token, "KEYCOLS")) {
             if (!read_keycols(command, tokens, out.keycols)) return false;
+        } else if (same_word(token, "CHILDTABLES")) {
+            out.child_tables = true;
+        } else if (same_word(token, "VARIANT")) {
+            if (!tokens.next(kFileSeparators, out.variant)) {
+                kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 209, {token});
+                return false;
+            }
+        } else if (same_word(token, "WHEN")) {
+            read_when(command, tokens, out.when);
+            if (out.when.empty()) {
+                kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 209, {token});
+                return false;
+            }
         } else {
             kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 1245, {out.table});
             return false;
@@ -485,11 +513,25 @@ void get_cobol_table(const std::string& command) {
         kvRaiseMessage(KV_SITE(kModule), 1246, {options.def_name});
         return;
     }
+    if (options.child_tables) {
+        const int32_t first = static_cast<int32_t>(TABUTL_arrayGetElements(def_table));
+        if (add_child_tables(*def, options.table, options.keycols, options.when)) last_file_entry = first;
+        return;
+    }
+    def_entry copy(*def);
+    if (!options.variant.empty() && !keep_variant(copy, options.variant)) return;
     void* slot = TABUTL_arrayNewElement(def_table);
     if (!slot) return;  // the allocation failure has been reported
-    auto* entry = new (slot) def_entry(*def);
-    if (!options.keycols.empty()) mark_file_keys(TABUTL_arrayGetElements(def_table) - 1, options.keycols);
+    auto* entry = new (slot) def_entry(std::move(copy));
+    const uint32_t index = TABUTL_arrayGetElements(def_table) - 1;
+    last_file_entry = static_cast<int32_t>(index);
+    if (!options.keycols.empty()) mark_file_keys(index, options.keycols);
     entry->table_name = kvUpshifted(options.table);
+    if (!options.when.empty()) {
+        table_shape shape;
+        shape.when = options.when;
+        set_table_shape(index, std::move(shape));
+    }
 }
 
 void get_sql_tables() { kvRaiseMessage(KV_SITE(kModule), 16, {"TABLE"}); }

@@ -23,6 +23,9 @@ extern int16_t trace_switch;
 // The dialect COBOLDEFSFILE commands that name none read in: TABCOPY until
 // a DIALECT command names another.
 extern cd_dialect default_dialect;
+// The def_table index of the table the last FILE command made (with
+// CHILDTABLES, the record's own table); -1 before any.
+extern int32_t last_file_entry;
 // Entries of type def_entry, one per FILE command, in command order. Each
 // shares its fields with the loaded definition it was copied from.
 extern TABUTL_array* def_table;

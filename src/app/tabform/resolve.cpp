@@ -540,6 +540,18 @@ void write_key_column_lines(ddl_out& out, const column_source& source) {
 ddl_values resolve_params(def_entry* entry, std::vector<sql_column>* columns) {
     ddl_values values;
     values.table = values.define = templ_sql_name(entry->table_name);
+    // A child table refers to its parent's key: both as the DDL names them.
+    if (!entry->parent_table.empty()) {
+        values.parent_table = templ_sql_name(entry->parent_table);
+        size_t at = 0;
+        while (at <= entry->parent_keys.size()) {
+            size_t comma = entry->parent_keys.find(',', at);
+            if (comma == std::string::npos) comma = entry->parent_keys.size();
+            values.parent_keys += (values.parent_keys.empty() ? "" : ", ") +
+                                  templ_sql_name(entry->parent_keys.substr(at, comma - at));
+            at = comma + 1;
+        }
+    }
     values.catalog = "********";
 
     auto source = std::make_shared<column_source>();

@@ -64,6 +64,8 @@ struct ddl_values {
     ddl_lines columns;      // the column lines
     ddl_lines key_columns;  // the key column lines
     std::string catalog;
+    std::string parent_table;  // a child table's parent; empty otherwise
+    std::string parent_keys;   // the parent's key columns, comma-separated
     int64_t max_megs = 0;
     int64_t cur_megs = 0;
     int64_t max_pages = 0;
@@ -86,6 +88,8 @@ inline constexpr ddl_variable kDdlVariables[] = {
     {"COLUMNS", nullptr, &ddl_values::columns, nullptr, true},
     {"KEYCOLUMNS", nullptr, &ddl_values::key_columns, nullptr, true},
     {"CATALOG", &ddl_values::catalog, nullptr, nullptr, false},
+    {"PARENTTABLE", &ddl_values::parent_table, nullptr, nullptr, false},
+    {"PARENTKEYS", &ddl_values::parent_keys, nullptr, nullptr, false},
     {"MAXMEGS", nullptr, nullptr, &ddl_values::max_megs, true},
     {"CURMEGS", nullptr, nullptr, &ddl_values::cur_megs, true},
     {"MAXPAGES", nullptr, nullptr, &ddl_values::max_pages, true},
