@@ -124,6 +124,25 @@ bool float_option(option_reader& r) {
     return r.choice(r.options.floats, kNames, kValues, "FLOAT takes HEX, IEEE-BE or IEEE-LE");
 }
 
+bool unmatched_option(option_reader& r) {
+    static const char* const kNames[] = {"REJECT", "SKIP"};
+    static const bool kValues[] = {false, true};
+    return r.choice(r.options.unmatched_skip, kNames, kValues, "UNMATCHED takes REJECT or SKIP");
+}
+
+bool odo_option(option_reader& r) {
+    static const char* const kNames[] = {"PADDED", "COMPACT"};
+    static const bool kValues[] = {false, true};
+    return r.choice(r.options.odo_compact, kNames, kValues, "ODO takes PADDED or COMPACT");
+}
+
+bool threads_option(option_reader& r) {
+    int64_t n = 0;
+    if (!r.number(n, 1, 256)) return false;
+    r.options.threads = static_cast<int>(n);
+    return true;
+}
+
 struct data_option {
     const char* word;
     bool (*read)(option_reader&);
@@ -135,7 +154,8 @@ const data_option kDataOptions[] = {
     {"FRAMING", framing_option},      {"LRECL", lrecl_option},         {"MAXREJECTS", max_rejects_option},
     {"ONERROR", on_error_option},     {"OVERPUNCH", overpunch_option}, {"REJECTLOG", reject_log_option},
     {"REJECTS", rejects_option},      {"ROWS", rows_option},           {"SPACES", spaces_option},
-    {"TEMPLATE", template_option},
+    {"TEMPLATE", template_option},    {"THREADS", threads_option},     {"UNMATCHED", unmatched_option},
+    {"ODO", odo_option},
 };
 
 }  // namespace
@@ -150,7 +170,7 @@ bool read_data_options(std::string& error, const std::vector<std::string>& words
         if (!found) {
             error = "unknown data option " + words[at] +
                     "; the options are FRAMING, LRECL, CODEPAGE, ROWS, REJECTS, REJECTLOG, ONERROR, MAXREJECTS, "
-                    "EMPTY, SPACES, OVERPUNCH, BYTEORDER and FLOAT";
+                    "EMPTY, SPACES, OVERPUNCH, BYTEORDER, FLOAT, UNMATCHED, ODO and THREADS";
             return false;
         }
         ++at;

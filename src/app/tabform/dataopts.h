@@ -24,6 +24,9 @@ struct data_options {
     dp_overpunch overpunch = dp_overpunch::letters;
     int byte_order = -1;               // -1: by the code page (big for EBCDIC); 0 big; 1 little
     int floats = -1;                   // -1: by the code page (hex for EBCDIC, IEEE little-endian otherwise)
+    bool unmatched_skip = false;       // UNMATCHED SKIP: a record no WHEN takes is counted, not rejected
+    bool odo_compact = false;          // ODO COMPACT: FIXED records as long as their counts make them
+    int threads = 0;                   // THREADS: decoding threads; 0: one per core
     std::string template_path;         // tabcopy DATA: TEMPLATE
     std::string definition;            // tabcopy DATA: DEF
 };

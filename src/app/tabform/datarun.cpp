@@ -1,19 +1,25 @@
 // datarun: DATAFILE and LOADSCRIPT, and the conversion of data files into
-// rows.
+// rows: one pass over each data file for every table that reads it.
 //
 // Invariants: a table's rows hold exactly the columns its DDL writes, in
-// its order, named as it names them (the columns resolution includes,
-// through the same names); every record read is either a row or a reject,
-// and read = written + rejected; rows, reject and load files are written
-// beside their names and put in place with the DDL only when the run ends
-// well, so a failed or interrupted run leaves existing files as they were.
-// Memory does not grow with the data: rows, rejects and log lines pass
-// through buffers written out as they fill.
+// its order, named as it names them; every record read is a row of one
+// table (with the rows of its child tables), a reject, or (UNMATCHED SKIP)
+// counted as matching no table: read = rows of the records' tables +
+// rejected + skipped. Batches are decoded on several threads but written in
+// file order, so the files do not depend on the number of threads. Rows,
+// reject and load files are written beside their names and put in place
+// with the DDL only when the run ends well. Memory does not grow with the
+// data: a bounded number of batches of bounded size are in flight.
 #include "tabform/datarun.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "kvapp/console.h"
 #include "kvapp/tabutl.h"
@@ -21,9 +27,10 @@
 #include "kvstd/config.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
+#include "tabform/childtables.h"
+#include "tabform/datapass.h"
 #include "tabform/loadscript.h"
 #include "tabform/params.h"
-#include "tabform/resolve.h"
 #include "tabform/templ.h"
 
 static const kvModuleId kModule{"tabform.main", "$Id: datarun.cpp 1.0 tabcopy $"};
@@ -33,8 +40,12 @@ std::string load_script_path;
 
 namespace {
 
-// Output goes out in chunks of this size.
+// A batch holds about this many bytes of records; output goes out in
+// chunks of about the same size.
+constexpr size_t kBatchBytes = 1 << 20;
 constexpr size_t kFlushAt = 1 << 20;
+
+bool g_rejected = false;
 
 }  // namespace
 
@@ -56,20 +67,19 @@ void datafile_command(std::string& command, const std::string& word) {
         kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 209, {word});
         return;
     }
-    const uint32_t entries = TABUTL_arrayGetElements(def_table);
-    if (entries == 0) {
+    if (last_file_entry < 0) {
         kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1247,
                        {"DATAFILE", "it names the data of the FILE command before it, and there is none"});
         return;
     }
     for (const data_job& j : data_jobs) {
-        if (j.entry != entries - 1) continue;
+        if (static_cast<int32_t>(j.entry) != last_file_entry) continue;
         kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1247,
                        {"DATAFILE", "the FILE command before it already has a DATAFILE"});
         return;
     }
     data_job job;
-    job.entry = entries - 1;
+    job.entry = static_cast<uint32_t>(last_file_entry);
     job.data_path = words[1];
     size_t at = 2;
     std::string error;
@@ -77,6 +87,14 @@ void datafile_command(std::string& command, const std::string& word) {
     if (read && (!job.options.template_path.empty() || !job.options.definition.empty()))
         error = "TEMPLATE and DEF belong to tabcopy DATA; the FILE command names the record and DDLTEMPLATEFILE "
                 "the template";
+    // A file several FILE commands read is read once: its options are
+    // those of its first DATAFILE, and the others may only name their rows.
+    for (const data_job& j : data_jobs)
+        if (error.empty() && j.data_path == job.data_path && words.size() > 2 &&
+            !(words.size() == 4 && kvEqualsNoCase(words[2], "ROWS")))
+            error = "the data file " + job.data_path +
+                    " is read once for every FILE command that names it, with the data options of its first "
+                    "DATAFILE: a later one may only name its ROWS";
     if (!error.empty()) {
         kvRaiseMessage(KV_SITE_FN(kModule, "get_infile_params"), 1247, {"DATAFILE", error});
         return;
@@ -95,23 +113,10 @@ void loadscript_command(std::string& command, const std::string& word) {
 
 namespace {
 
-std::string upper_hex(const uint8_t* p, size_t n) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(2 * n);
-    for (size_t i = 0; i < n; ++i) {
-        out += kDigits[p[i] >> 4];
-        out += kDigits[p[i] & 0xF];
-    }
-    return out;
-}
-
 // A file the conversion writes, put in place with the DDL.
 struct output_file {
     std::string name;
     FILE* stream = nullptr;
-    dp_buffer buffer;
-    bool own = true;  // false for standard output
 
     bool open(const std::string& path) {
         name = path;
@@ -119,257 +124,496 @@ struct output_file {
         if (!stream) kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1091, {path});
         return stream != nullptr;
     }
+    void write(const char* data, size_t size) {
+        if (size && stream && !kvWriteFlush(stream, data, size)) kvWriteFailed(name.c_str(), errno);
+    }
+};
+
+// Output gathered from batches until there is enough to write.
+struct pending {
+    output_file* file;
+    std::string text;
+    void add(const char* data, size_t size) {
+        text.append(data, size);
+        if (text.size() >= kFlushAt) flush();
+    }
     void flush() {
-        if (buffer.size() && stream && !kvWriteFlush(stream, buffer.data(), buffer.size()))
-            kvWriteFailed(name.c_str(), errno);
-        buffer.clear();
-    }
-    void flush_if_full() {
-        if (buffer.size() >= kFlushAt) flush();
-    }
-    void append(const std::string& text) {
-        if (buffer.reserve(text.size())) buffer.put(text.data(), text.size());
-        flush_if_full();
+        file->write(text.data(), text.size());
+        text.clear();
     }
 };
-
-// The names a job's files get: the rows file named after the table
-// unless ROWS names it, rejects and log beside it.
-struct job_files {
-    std::string rows, rejects, log;
-};
-
-job_files files_of(const data_job& job, const def_entry& entry) {
-    job_files f;
-    f.rows = job.options.rows.empty() ? entry.table_name + rows_suffix() : job.options.rows;
-    f.rejects = job.options.rejects.empty() ? f.rows + ".rej" : job.options.rejects;
-    f.log = job.options.reject_log.empty() ? f.rows + ".rej.log" : job.options.reject_log;
-    return f;
-}
-
-const cd_entry_text* text_of(const def_entry& entry, const column_entry& c) {
-    if (!entry.texts || c.text < 0 || static_cast<size_t>(c.text) >= entry.texts->size()) return nullptr;
-    return &(*entry.texts)[static_cast<size_t>(c.text)];
-}
-
-// The columns of the DDL, in its order, as the decoder needs them.
-std::vector<dp_column> ddl_columns(const def_entry& entry) {
-    const std::vector<column_entry>& f = *entry.fields;
-    const std::vector<char> included = columns_included(f);
-    std::vector<dp_column> columns;
-    for (size_t i = 0; i < f.size(); ++i) {
-        if (!included[i]) continue;
-        const column_entry& c = f[i];
-        const derived_type type = derive_type(c);
-        const std::string kind = type.name;
-        const cd_entry_text* text = text_of(entry, c);
-        dp_column col;
-        col.entry = &c;
-        col.name = templ_sql_name(c.name);
-        col.field = text ? text->name : c.name;
-        col.nullable = !column_not_null(c);
-        col.precision = type.precision;
-        col.integer = (kind == "SMALLINT" || kind == "INTEGER" || kind == "LARGEINT") && c.scale == 0 && c.p_scale <= 0;
-        columns.push_back(std::move(col));
-    }
-    return columns;
-}
-
-int64_t record_length(const def_entry& entry) {
-    const column_entry& first = entry.fields->front();
-    return static_cast<int64_t>(first.int_len) * first.occurs;
-}
 
 // What the bytes of a file full of rejects suggest: the character set the
 // text looks like, compared with the one named.
-std::string misdescription_hint(const data_job& job, const kv_codepage& codepage, const std::vector<uint8_t>& sample) {
+std::string misdescription_hint(const data_pass& pass, const std::vector<uint8_t>& sample) {
     size_t ascii = 0, ebcdic = 0;
     for (uint8_t b : sample) {
         if (b == 0x20 || (b >= 0x30 && b <= 0x39) || (b >= 0x41 && b <= 0x5A) || (b >= 0x61 && b <= 0x7A)) ++ascii;
         if (b == 0x40 || (b >= 0xF0 && b <= 0xF9) || (b >= 0xC1 && b <= 0xE9)) ++ebcdic;
     }
-    std::string hint;
-    if (codepage.ebcdic && ascii > 2 * ebcdic)
-        hint = "its text looks like ASCII, not EBCDIC: try CODEPAGE ASCII (or ISO-8859-1, WINDOWS-1252, UTF-8)";
-    else if (!codepage.ebcdic && ebcdic > 2 * ascii)
-        hint = "its text looks like EBCDIC: try CODEPAGE 037 (or the code page of the system that wrote it)";
-    else
-        hint = "check that FRAMING " + std::string(rf_framing_name(job.options.framing)) +
-               " and the record (DEF of its FILE command) are those of the file, and the reject log for the "
-               "fields that fail";
-    return hint;
+    if (pass.codepage.ebcdic && ascii > 2 * ebcdic)
+        return "its text looks like ASCII, not EBCDIC: try CODEPAGE ASCII (or ISO-8859-1, WINDOWS-1252, UTF-8)";
+    if (!pass.codepage.ebcdic && ebcdic > 2 * ascii)
+        return "its text looks like EBCDIC: try CODEPAGE 037 (or the code page of the system that wrote it)";
+    return "check that FRAMING " + std::string(rf_framing_name(pass.options.framing)) +
+           " and the record (DEF of its FILE command) are those of the file, and the reject log for the fields "
+           "that fail";
 }
 
-// A record that became no row: its bytes as they stood in the file (with
-// their descriptor word), and a log line for each field error.
-void log_errors(const dp_plan& plan, const rf_record& record, const std::vector<dp_error>& errors, bool rejected,
-                output_file& log) {
-    const int64_t data_offset = record.offset + (record.data - record.raw);
-    for (const dp_error& e : errors) {
-        const dp_field& f = plan.fields[e.field];
-        const size_t from = std::min(static_cast<size_t>(f.offset), record.size);
-        const size_t to = std::min(static_cast<size_t>(f.offset) + static_cast<size_t>(f.length), record.size);
-        const bool nulled = !rejected || (plan.options.on_error == dp_on_error::null && f.nullable);
-        log.append(std::to_string(record.number) + "\t" + std::to_string(data_offset + f.offset) + "\t" + f.field +
-                   "\t" + f.column + "\t" + dp_fault_text(e.fault) + "\t" + (nulled ? "NULL" : "rejected") + "\t" +
-                   upper_hex(record.data + from, to - from) + "\n");
-    }
-}
+// Records from the framer, or, for FIXED files whose records are only as
+// long as their OCCURS DEPENDING ON counts make them, cut here.
+class record_source {
+public:
+    record_source(const data_pass& pass, pass_scratch& scratch) : pass_(pass), scratch_(scratch) {}
 
-std::string stop_detail(const dp_plan& plan, const rf_record& record, const dp_error& e) {
-    const dp_field& f = plan.fields[e.field];
-    const size_t from = std::min(static_cast<size_t>(f.offset), record.size);
-    const size_t to = std::min(static_cast<size_t>(f.offset) + static_cast<size_t>(f.length), record.size);
-    return "field " + f.field + " (column " + f.column + ") has " + dp_fault_text(e.fault) + "; its bytes are " +
-           (to > from ? upper_hex(record.data + from, to - from) : std::string("beyond the record"));
-}
-
-// The state of one table's conversion.
-struct conversion {
-    data_job& job;
-    const def_entry& entry;
-    dp_plan plan;
-    kv_codepage codepage;
-    job_files names;
-    output_file rows, rejects, log;
-    std::vector<dp_error> errors;
-    std::vector<uint8_t> sample;  // bytes of the first rejects, for the hint
-
-    bool fail(const std::string& reason) {
-        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1301, {entry.table_name, reason});
-        return false;
-    }
-
-    bool prepare(FILE* stdout_rows, bool header) {
-        std::string error;
-        if (!kvCodepageLoad(error, job.options.codepage, codepage)) return fail(error);
-        dp_options options = decode_options(job.options, codepage);
-        options.format = stdout_rows && job.options.template_path.empty() ? dp_row_format::csv : templ_rows.format;
-        options.refuse_nul = templ_rows.refuse_nul || options.format == dp_row_format::pg_text;
-        options.null_text = options.format == dp_row_format::csv ? templ_rows.null_text : std::string();
-        const int64_t length = record_length(entry);
-        if (job.options.framing == rf_framing::fixed && job.options.lrecl > length)
-            return fail("LRECL " + std::to_string(job.options.lrecl) + " is more than the " + std::to_string(length) +
-                        " bytes of its record " + entry.def_name +
-                        ", and a FIXED record longer than its layout would lose bytes: check the record and LRECL");
-        if (!dp_build_plan(error, ddl_columns(entry), static_cast<int32_t>(length), codepage, options, plan))
-            return fail(error);
-        names = files_of(job, entry);
-        if (stdout_rows) {
-            rows.name = "standard output";
-            rows.stream = stdout_rows;
-            rows.own = false;
-        } else if (!rows.open(names.rows)) {
-            return false;
-        }
-        if (!rejects.open(names.rejects) || !log.open(names.log)) return false;
-        log.append("record\toffset\tfield\tcolumn\terror\taction\tbytes\n");
-        if (header) dp_write_header(plan, rows.buffer);
-        return true;
-    }
-
-    // One record: a row, or a reject. False when the run must end here.
-    bool take(const rf_record& record) {
-        ++job.read;
-        if (record.size > static_cast<size_t>(plan.record_length)) ++job.longer;
-        const bool written = dp_decode_record(plan, record.data, record.size, rows.buffer, errors);
-        if (!errors.empty() && plan.options.on_error == dp_on_error::stop) {
-            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1303,
-                           {job.data_path, record.number, record.offset, stop_detail(plan, record, errors[0])});
-            return false;
-        }
-        if (!errors.empty()) log_errors(plan, record, errors, !written, log);
-        if (written) {
-            ++job.written;
-            rows.flush_if_full();
-            return true;
-        }
-        if (errors.empty()) return false;  // memory ran out: reported
-        ++job.rejected;
-        if (rejects.buffer.reserve(record.raw_size)) rejects.buffer.put(reinterpret_cast<const char*>(record.raw), record.raw_size);
-        rejects.flush_if_full();
-        if (sample.size() < 4096) sample.insert(sample.end(), record.data, record.data + std::min<size_t>(record.size, 512));
-        if (job.options.max_rejects > 0 && job.rejected >= job.options.max_rejects) {
-            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1304,
-                           {job.data_path, job.rejected, job.options.max_rejects,
-                            misdescription_hint(job, codepage, sample)});
-            return false;
-        }
-        return true;
-    }
-
-    bool read_all() {
+    bool open(std::string& error, int64_t lrecl) {
+        compact_ = pass_.options.odo_compact && pass_.options.framing == rf_framing::fixed;
         rf_options framing;
-        framing.framing = job.options.framing;
-        framing.lrecl = job.options.lrecl ? job.options.lrecl : record_length(entry);
-        rf_reader reader;
-        std::string error;
-        if (!reader.open(error, job.data_path, framing)) return fail(error);
-        rf_record record{};
-        int got = 0;
-        while ((got = reader.next(error, record)) == 1)
-            if (!take(record)) return false;
-        reader.close();
-        if (got < 0) {
-            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1302,
-                           {job.data_path, rf_framing_name(job.options.framing), error});
+        framing.framing = compact_ ? rf_framing::line : pass_.options.framing;
+        framing.lrecl = lrecl;
+        if (!compact_) return reader_.open(error, pass_.data_path, framing);
+        file_ = kvOpenFile(pass_.data_path.c_str(), "rb");
+        if (!file_) {
+            error = "cannot open " + pass_.data_path;
             return false;
         }
         return true;
     }
 
-    void finish() {
-        rows.flush();
-        rejects.flush();
-        log.flush();
-        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1305,
-                       {entry.table_name, job.read, job.data_path, job.written, rows.name, job.rejected});
-        if (job.longer)
-            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1307,
-                           {entry.table_name, job.longer, job.data_path, static_cast<int64_t>(plan.record_length)});
-        if (job.rejected)
-            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1306,
-                           {entry.table_name, job.rejected, names.rejects, names.log});
+    // 1: a record; 0: the end; -1: an error.
+    int next(std::string& error, rf_record& record) {
+        if (!compact_) return reader_.next(error, record);
+        return next_compact(error, record);
+    }
+
+    void close() {
+        reader_.close();
+        if (file_) kvFclose(file_);
+        file_ = nullptr;
+    }
+
+private:
+    int next_compact(std::string& error, rf_record& record) {
+        const size_t want = static_cast<size_t>(pass_.longest);
+        if (at_ > 0 && buffer_.size() - at_ < want) {
+            buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(at_));
+            at_ = 0;
+        }
+        while (!end_ && buffer_.size() - at_ < want) {
+            const size_t had = buffer_.size();
+            buffer_.resize(had + (1 << 16));
+            const size_t got = std::fread(buffer_.data() + had, 1, 1 << 16, file_);
+            buffer_.resize(had + got);
+            if (got == 0) end_ = true;
+        }
+        const size_t left = buffer_.size() - at_;
+        if (left == 0) return 0;
+        const int64_t length = compact_length(pass_, buffer_.data() + at_, left, scratch_);
+        if (length <= 0 || static_cast<size_t>(length) > left) {
+            error = length <= 0 ? "the counts of OCCURS DEPENDING ON cannot be read"
+                                : "the file ends inside a record of " + std::to_string(length) + " bytes";
+            error += ": record " + std::to_string(number_) + " at byte offset " + std::to_string(offset_);
+            return -1;
+        }
+        record = rf_record{};
+        record.data = record.raw = buffer_.data() + at_;
+        record.size = record.raw_size = static_cast<size_t>(length);
+        record.number = number_++;
+        record.offset = offset_;
+        offset_ += length;
+        at_ += static_cast<size_t>(length);
+        return 1;
+    }
+
+    const data_pass& pass_;
+    pass_scratch& scratch_;
+    bool compact_ = false;
+    rf_reader reader_;
+    FILE* file_ = nullptr;
+    std::vector<uint8_t> buffer_;
+    size_t at_ = 0;
+    bool end_ = false;
+    int64_t number_ = 1, offset_ = 0;
+};
+
+// Decoding workers over a queue of batches; batches are handed back in the
+// order they were given.
+class workers {
+public:
+    workers(const data_pass& pass, int threads) : pass_(pass) {
+        for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
+    }
+    ~workers() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+    struct job {
+        batch_input in;
+        batch_output out;
+        bool decoded = false;
+    };
+    void submit(job* j) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(j);
+        }
+        wake_.notify_one();
+    }
+    void wait(job* j) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [j] { return j->decoded; });
+    }
+
+private:
+    void work() {
+        pass_scratch scratch;
+        for (;;) {
+            job* j = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return done_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                j = queue_.front();
+                queue_.pop_front();
+            }
+            decode_batch(pass_, j->in, j->out, scratch);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                j->decoded = true;
+            }
+            finished_.notify_all();
+        }
+    }
+
+    const data_pass& pass_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_, finished_;
+    std::deque<job*> queue_;
+    bool done_ = false;
+};
+
+int thread_count(const data_options& options) {
+    if (options.threads > 0) return options.threads;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores ? static_cast<int>(std::min(cores, 64u)) : 1;
+}
+
+// The files of a pass and what has been written to them.
+struct pass_output {
+    std::vector<output_file> rows;
+    std::vector<pending> row_text;
+    output_file rejects, log;
+    pending reject_bytes, log_text;
+    pass_counts totals;
+    std::vector<uint8_t> sample;
+};
+
+// Why a pass ends early. Raised only once the workers have stopped: the
+// message ends the process, which must not happen under their feet.
+struct failure {
+    uint32_t code = 0;
+    std::string text, detail;
+    int64_t a = 0, b = 0;
+    void raise(const data_pass& pass) const {
+        switch (code) {
+        case 1302:
+            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1302,
+                           {pass.data_path, rf_framing_name(pass.options.framing), detail});
+            break;
+        case 1303:
+            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1303, {pass.data_path, a, b, detail});
+            break;
+        case 1304:
+            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1304, {pass.data_path, a, a, detail});
+            break;
+        default: break;
+        }
     }
 };
+
+// Appends a decoded batch in file order. False when the run ends here
+// (ONERROR STOP, MAXREJECTS), with the reason in `why`.
+bool commit(const data_pass& pass, pass_output& out, const batch_output& b, failure& why) {
+    if (b.stop_record) {
+        why = failure{1303, "", b.stop_detail, b.stop_record, b.stop_offset};
+        return false;
+    }
+    for (size_t t = 0; t < b.rows.size(); ++t) {
+        out.row_text[t].add(b.rows[t].data(), b.rows[t].size());
+        out.totals.records[t] += b.counts.records[t];
+        out.totals.rejected_of[t] += b.counts.rejected_of[t];
+        out.totals.rows[t] += b.counts.rows[t];
+    }
+    out.reject_bytes.add(b.rejects.data(), b.rejects.size());
+    out.log_text.add(b.log.data(), b.log.size());
+    out.totals.read += b.counts.read;
+    out.totals.unmatched += b.counts.unmatched;
+    out.totals.rejected += b.counts.rejected;
+    out.totals.longer += b.counts.longer;
+    if (out.sample.size() < 4096) out.sample.insert(out.sample.end(), b.sample.begin(), b.sample.end());
+    const int64_t limit = pass.options.max_rejects;
+    if (limit > 0 && out.totals.rejected >= limit) {
+        why = failure{1304, "", misdescription_hint(pass, out.sample), limit, 0};
+        return false;
+    }
+    return true;
+}
+
+// Copies a record into a batch.
+void add_record(batch_input& in, const rf_record& r) {
+    batch_record b;
+    b.raw = in.bytes.size();
+    b.raw_size = r.raw_size;
+    b.data = b.raw + static_cast<size_t>(r.data - r.raw);
+    b.size = r.size;
+    b.number = r.number;
+    b.offset = r.offset;
+    in.bytes.insert(in.bytes.end(), r.raw, r.raw + r.raw_size);
+    in.records.push_back(b);
+}
+
+// Reads the file in batches, decodes them on `threads` threads and
+// commits them in order. False when the run must end.
+bool read_and_decode(data_pass& pass, pass_output& out, int threads) {
+    pass_scratch scratch;
+    record_source source(pass, scratch);
+    std::string error;
+    const int64_t lrecl = pass.options.lrecl ? pass.options.lrecl : pass.longest;
+    if (!source.open(error, lrecl)) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1301, {pass.tables[0].def->table_name, error});
+        return false;
+    }
+    // Twice as many batches as workers: one filling, one being written.
+    const size_t slots = static_cast<size_t>(threads) * 2 + 1;
+    std::vector<workers::job> jobs(slots);
+    std::unique_ptr<workers> pool;
+    if (threads > 1) pool = std::make_unique<workers>(pass, threads);
+    std::deque<workers::job*> in_flight;
+    size_t next_slot = 0;
+    bool ok = true, end = false;
+    failure why;
+    while (ok && (!end || !in_flight.empty())) {
+        if (!end && in_flight.size() < slots) {
+            workers::job& j = jobs[next_slot];
+            next_slot = (next_slot + 1) % slots;
+            j.in.clear();
+            j.decoded = false;
+            rf_record record{};
+            int got = 0;
+            while (j.in.bytes.size() < kBatchBytes && (got = source.next(error, record)) == 1) add_record(j.in, record);
+            if (got <= 0) end = true;
+            // The records before the error are decoded and committed first,
+            // so that a STOP or MAXREJECTS among them is what is reported.
+            if (got < 0) why = failure{1302, "", error, 0, 0};
+            if (pool) {
+                pool->submit(&j);
+            } else {
+                decode_batch(pass, j.in, j.out, scratch);
+                j.decoded = true;
+            }
+            in_flight.push_back(&j);
+            if (pool && in_flight.size() < slots && !end) continue;
+        }
+        workers::job* oldest = in_flight.front();
+        if (pool) pool->wait(oldest);
+        in_flight.pop_front();
+        if (ok) ok = commit(pass, out, oldest->out, why);
+    }
+    // The workers stop before the batches they decode go away.
+    pool.reset();
+    source.close();
+    if (ok && why.code) ok = false;
+    if (!ok) why.raise(pass);
+    return ok;
+}
+
+const def_entry* entry_at(uint32_t index) { return static_cast<const def_entry*>(TABUTL_arrayGetElement(index, def_table)); }
+
+std::string default_rows_name(const def_entry& entry) { return entry.table_name + rows_suffix(); }
+
+// The tables a job's FILE command made: its table, then its child tables.
+void add_job_tables(data_pass& pass, const data_job& job) {
+    const int32_t top = static_cast<int32_t>(pass.tables.size());
+    const uint32_t count = TABUTL_arrayGetElements(def_table);
+    std::map<int32_t, int32_t> run_of;  // def_table index -> pass table
+    for (uint32_t i = job.entry; i < count; ++i) {
+        const table_shape& shape = shape_of(i);
+        if (i > job.entry && (shape.parent < 0 || !run_of.count(shape.parent))) break;
+        table_run t;
+        t.def = entry_at(i);
+        t.shape = shape;
+        t.top = top;
+        t.parent = i == job.entry ? -1 : run_of[shape.parent];
+        t.rows_name = i == job.entry && !job.options.rows.empty() ? job.options.rows : default_rows_name(*t.def);
+        run_of[static_cast<int32_t>(i)] = static_cast<int32_t>(pass.tables.size());
+        pass.tables.push_back(std::move(t));
+    }
+}
+
+dp_options pass_decode_options(const data_pass& pass, bool csv) {
+    dp_options options = decode_options(pass.options, pass.codepage);
+    options.format = csv ? dp_row_format::csv : templ_rows.format;
+    options.refuse_nul = templ_rows.refuse_nul || options.format == dp_row_format::pg_text;
+    options.null_text = options.format == dp_row_format::csv ? templ_rows.null_text : std::string();
+    return options;
+}
+
+bool fail(const data_pass& pass, const std::string& reason) {
+    kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1301,
+                   {pass.tables.empty() ? pass.data_path : pass.tables[0].def->table_name, reason});
+    return false;
+}
+
+bool open_outputs(const data_pass& pass, pass_output& out, FILE* stdout_rows) {
+    out.rows.resize(pass.tables.size());
+    out.row_text.resize(pass.tables.size());
+    out.totals.records.assign(pass.tables.size(), 0);
+    out.totals.rejected_of.assign(pass.tables.size(), 0);
+    out.totals.rows.assign(pass.tables.size(), 0);
+    for (size_t t = 0; t < pass.tables.size(); ++t) {
+        if (stdout_rows) {
+            out.rows[t].name = "standard output";
+            out.rows[t].stream = stdout_rows;
+        } else if (!out.rows[t].open(pass.tables[t].rows_name)) {
+            return false;
+        }
+        out.row_text[t].file = &out.rows[t];
+    }
+    if (!out.rejects.open(pass.rejects_name) || !out.log.open(pass.log_name)) return false;
+    out.reject_bytes.file = &out.rejects;
+    out.log_text.file = &out.log;
+    out.log_text.text = "record\toffset\tfield\tcolumn\terror\taction\tbytes\n";
+    return true;
+}
+
+void report_counts(const data_pass& pass, const pass_output& out) {
+    for (size_t t = 0; t < pass.tables.size(); ++t) {
+        const table_run& run = pass.tables[t];
+        if (run.top == static_cast<int32_t>(t))
+            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1305,
+                           {run.def->table_name, out.totals.records[t], pass.data_path, out.totals.rows[t],
+                            out.rows[t].name, out.totals.rejected_of[t]});
+        else
+            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1311,
+                           {run.def->table_name, out.totals.rows[t], out.rows[t].name,
+                            pass.tables[static_cast<size_t>(run.top)].def->table_name});
+    }
+    const std::string& first = pass.tables[0].def->table_name;
+    if (out.totals.unmatched)
+        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1310,
+                       {pass.data_path, out.totals.unmatched, pass.options.unmatched_skip ? "skipped" : "rejected"});
+    if (out.totals.longer)
+        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1307,
+                       {first, out.totals.longer, pass.data_path, pass.longest});
+    if (out.totals.rejected)
+        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1306,
+                       {first, out.totals.rejected, pass.rejects_name, pass.log_name});
+}
+
+// Converts the data file of a prepared pass. False when the run must end.
+bool convert_pass(data_pass& pass, FILE* stdout_rows) {
+    const int64_t length = pass.longest;
+    if (pass.options.framing == rf_framing::fixed && pass.options.lrecl > length)
+        return fail(pass, "LRECL " + std::to_string(pass.options.lrecl) + " is more than the " + std::to_string(length) +
+                              " bytes of its record " + pass.tables[0].def->def_name +
+                              ", and a FIXED record longer than its layout would lose bytes: check the record and LRECL");
+    pass_output out;
+    if (!open_outputs(pass, out, stdout_rows)) return false;
+    for (size_t t = 0; t < pass.tables.size(); ++t) {
+        if (!pass.tables[t].header) continue;
+        dp_buffer header;
+        dp_write_header(pass.tables[t].plan, header);
+        out.row_text[t].add(header.data(), header.size());
+    }
+    if (!read_and_decode(pass, out, thread_count(pass.options))) return false;
+    for (pending& p : out.row_text) p.flush();
+    out.reject_bytes.flush();
+    out.log_text.flush();
+    report_counts(pass, out);
+    if (out.totals.rejected) g_rejected = true;
+    return true;
+}
+
+// Loads the code page and prepares a pass whose tables are listed.
+bool prepare(data_pass& pass, bool csv, bool header) {
+    std::string error;
+    if (!kvCodepageLoad(error, pass.options.codepage, pass.codepage)) return fail(pass, error);
+    for (table_run& t : pass.tables) t.header = header;
+    if (!prepare_pass(error, pass, pass_decode_options(pass, csv))) return fail(pass, error);
+    return true;
+}
+
+// The passes of the run: jobs of one data file together, in the order of
+// their first DATAFILE.
+std::vector<data_pass> passes_of_run() {
+    std::vector<data_pass> passes;
+    std::map<std::string, size_t> by_path;
+    for (const data_job& job : data_jobs) {
+        auto [it, fresh] = by_path.try_emplace(job.data_path, passes.size());
+        if (fresh) {
+            passes.emplace_back();
+            data_pass& p = passes.back();
+            p.data_path = job.data_path;
+            p.options = job.options;
+        }
+        add_job_tables(passes[it->second], job);
+    }
+    for (data_pass& p : passes) {
+        const std::string& first_rows = p.tables.front().rows_name;
+        p.rejects_name = p.options.rejects.empty() ? first_rows + ".rej" : p.options.rejects;
+        p.log_name = p.options.reject_log.empty() ? first_rows + ".rej.log" : p.options.reject_log;
+    }
+    return passes;
+}
 
 }  // namespace
 
 bool convert_data(data_job& job, const def_entry& entry, FILE* rows, bool header) {
-    conversion c{job, entry, {}, {}, {}, {}, {}, {}, {}, {}};
-    if (!c.prepare(rows, header) || !c.read_all()) return false;
-    c.finish();
+    data_pass pass;
+    pass.data_path = job.data_path;
+    pass.options = job.options;
+    table_run t;
+    t.def = &entry;
+    t.top = 0;
+    t.rows_name = "standard output";
+    pass.tables.push_back(std::move(t));
+    pass.rejects_name = job.options.rejects;
+    pass.log_name = job.options.reject_log;
+    if (!prepare(pass, job.options.template_path.empty(), header) || !convert_pass(pass, rows)) return false;
+    job.rejected = g_rejected ? 1 : 0;
     return true;
 }
 
-bool data_rejected_any() {
-    for (const data_job& j : data_jobs)
-        if (j.rejected) return true;
-    return false;
-}
+bool data_rejected_any() { return g_rejected; }
 
 void run_data_jobs() {
     if (data_jobs.empty()) return;
+    std::vector<data_pass> passes = passes_of_run();
     std::vector<load_entry> loads;
     std::set<std::string> rows_files;
-    for (data_job& job : data_jobs) {
-        const auto* entry = static_cast<const def_entry*>(TABUTL_arrayGetElement(job.entry, def_table));
-        const job_files names = files_of(job, *entry);
-        if (!rows_files.insert(names.rows).second) {
-            kvRaiseMessage(KV_SITE_FN(kModule, "run_data_jobs"), 1301,
-                           {entry->table_name, "its rows file " + names.rows +
-                                                   " is the rows file of another table too; name another with ROWS"});
-            return;
+    for (data_pass& pass : passes) {
+        for (const table_run& t : pass.tables)
+            if (!rows_files.insert(t.rows_name).second) {
+                fail(pass, "the rows file " + t.rows_name + " of table " + t.def->table_name +
+                               " is the rows file of another table too; name another with ROWS");
+                return;
+            }
+        if (!prepare(pass, false, templ_rows.header) || !convert_pass(pass, nullptr)) return;
+        for (const table_run& t : pass.tables) {
+            load_entry load;
+            load.table = templ_sql_name(t.def->table_name);
+            load.rows_file = t.rows_name;
+            for (const dp_field& f : t.plan.fields) {
+                load.columns.push_back(f.column);
+                if (f.nullable) load.nullable.push_back(f.column);
+            }
+            loads.push_back(std::move(load));
         }
-        if (!convert_data(job, *entry, nullptr, templ_rows.header)) return;
-        load_entry load;
-        load.table = templ_sql_name(entry->table_name);
-        load.rows_file = names.rows;
-        for (const dp_column& c : ddl_columns(*entry)) {
-            load.columns.push_back(c.name);
-            if (c.nullable) load.nullable.push_back(c.name);
-        }
-        loads.push_back(std::move(load));
     }
     if (!templ_rows.has_load_section) {
         kvRaiseMessage(KV_SITE_FN(kModule, "run_data_jobs"), 1308);
