@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
+#include "tabform/params.h"
 #include "tabform/resolve.h"
 #include "tabform/templ.h"
 
@@ -178,8 +180,7 @@ int64_t read_count(const odo_table& o, const uint8_t* record, size_t size, int64
     const int64_t at = o.count_offset - shift;
     if (at < 0 || static_cast<size_t>(at + o.count_length) > size) return -1;
     s.scratch.clear();
-    std::vector<dp_error> errors;
-    if (!dp_decode_record(o.count_plan, record + at, static_cast<size_t>(o.count_length), s.scratch, errors)) return -1;
+    if (!dp_decode_record(o.count_plan, record + at, static_cast<size_t>(o.count_length), s.scratch, s.errors)) return -1;
     int64_t value = -1;
     const char* text = s.scratch.data();
     const auto r = std::from_chars(text, text + s.scratch.size(), value);
@@ -399,7 +400,6 @@ struct record_work {
         for (size_t j = 0; j < t.odos.size(); ++j) shift += (t.odos[j].max - s.counts[j]) * t.odos[j].stride;
         return shift;
     }
-
 };
 
 }  // namespace
@@ -423,4 +423,21 @@ int64_t compact_length(const data_pass& pass, const uint8_t* bytes, size_t size,
     std::string fault;
     if (!t.odos.empty() && !read_counts(t, bytes, size, scratch, fault)) return 0;
     return t.plan.record_length - (t.odos.empty() ? 0 : w.total_shift(t));
+}
+
+void add_file_tables(data_pass& pass, uint32_t entry) {
+    const int32_t top = static_cast<int32_t>(pass.tables.size());
+    const uint32_t count = TABUTL_arrayGetElements(def_table);
+    std::map<int32_t, int32_t> run_of;  // def_table index -> pass table
+    for (uint32_t i = entry; i < count; ++i) {
+        const table_shape& shape = shape_of(i);
+        if (i > entry && (shape.parent < 0 || !run_of.count(shape.parent))) break;
+        table_run t;
+        t.def = static_cast<const def_entry*>(TABUTL_arrayGetElement(i, def_table));
+        t.shape = shape;
+        t.top = top;
+        t.parent = i == entry ? -1 : run_of[shape.parent];
+        run_of[static_cast<int32_t>(i)] = static_cast<int32_t>(pass.tables.size());
+        pass.tables.push_back(std::move(t));
+    }
 }

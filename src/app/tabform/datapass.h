@@ -103,6 +103,11 @@ struct pass_scratch {
     dp_buffer scratch;
 };
 
+// Appends the tables def_table entry `entry` (a FILE command's) made: its
+// table, then the child tables made from its arrays, parents first. Their
+// rows files are the caller's to name.
+void add_file_tables(data_pass& pass, uint32_t entry);
+
 // Prepares the tables of a pass whose tables have their definition,
 // shape, top, parent and rows name set (parents before their children),
 // and whose code page is loaded: plans, conditions, OCCURS DEPENDING ON

@@ -432,27 +432,15 @@ bool read_and_decode(data_pass& pass, pass_output& out, int threads) {
     return ok;
 }
 
-const def_entry* entry_at(uint32_t index) { return static_cast<const def_entry*>(TABUTL_arrayGetElement(index, def_table)); }
-
 std::string default_rows_name(const def_entry& entry) { return entry.table_name + rows_suffix(); }
 
-// The tables a job's FILE command made: its table, then its child tables.
+// The tables a job's FILE command made, with their rows files.
 void add_job_tables(data_pass& pass, const data_job& job) {
-    const int32_t top = static_cast<int32_t>(pass.tables.size());
-    const uint32_t count = TABUTL_arrayGetElements(def_table);
-    std::map<int32_t, int32_t> run_of;  // def_table index -> pass table
-    for (uint32_t i = job.entry; i < count; ++i) {
-        const table_shape& shape = shape_of(i);
-        if (i > job.entry && (shape.parent < 0 || !run_of.count(shape.parent))) break;
-        table_run t;
-        t.def = entry_at(i);
-        t.shape = shape;
-        t.top = top;
-        t.parent = i == job.entry ? -1 : run_of[shape.parent];
-        t.rows_name = i == job.entry && !job.options.rows.empty() ? job.options.rows : default_rows_name(*t.def);
-        run_of[static_cast<int32_t>(i)] = static_cast<int32_t>(pass.tables.size());
-        pass.tables.push_back(std::move(t));
-    }
+    const size_t first = pass.tables.size();
+    add_file_tables(pass, job.entry);
+    for (size_t t = first; t < pass.tables.size(); ++t)
+        pass.tables[t].rows_name = t == first && !job.options.rows.empty() ? job.options.rows
+                                                                          : default_rows_name(*pass.tables[t].def);
 }
 
 dp_options pass_decode_options(const data_pass& pass, bool csv) {
