@@ -16,6 +16,7 @@ DECIMAL    DECIMAL    Y     Y      N                N
 UDECIMAL   NUMERIC    Y     Y      N                N
 # Miscellaneous Parameters Section
 OMITCOMMENTS
+OMITREDEFS
 ROWFORMAT CSV
 ROWHEADER
 # Data Load Section
