@@ -574,7 +574,8 @@ int CD_parse_condition(std::string& error, std::string_view statement, cd_condit
     char quote = 0;
     const size_t end = CD_find_separator_period(text, quote);
     if (end != std::string::npos) text.resize(end);
-    // Upper case outside literals, which keep their case.
+    // Upper case outside literals, which keep their case; commas and
+    // semicolons there separate values as blanks do ('A', 'B').
     quote = 0;
     for (char& c : text) {
         if (quote) {
@@ -582,7 +583,7 @@ int CD_parse_condition(std::string& error, std::string_view statement, cd_condit
         } else if (is_quote(c)) {
             quote = c;
         } else {
-            c = kvAsciiUpper(c);
+            c = c == ',' || c == ';' ? ' ' : kvAsciiUpper(c);
         }
     }
     std::vector<std::string_view> words;
