@@ -1,9 +1,13 @@
 /* datagen: the data files of bench/data, in code page 037: N records of
  * one of the three shapes its copybooks describe (text, packed, customer),
  * the values varying from record to record so that no branch predicts
- * them all. Writes the copybook with -c.
+ * them all. Writes the copybook with -c. FRAMING V or VB writes each record
+ * behind its descriptor word (VB: in blocks of up to 32760 bytes), customer
+ * records then 260 to 300 bytes long (their note cut short); BAD n makes
+ * every n-th record one the decoder rejects (a packed digit nibble of C).
  *
- * Usage: datagen text|packed|customer RECORDS OUT | datagen -c SHAPE */
+ * Usage: datagen text|packed|customer RECORDS OUT [FIXED|V|VB] [BAD n]
+ *        datagen -c SHAPE */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -104,20 +108,60 @@ static const char* copybook(const char* shape) {
            "   05 CUST-RATE PIC S9(5)V9(4) COMP-3 OCCURS 3.\n   05 CUST-NOTE PIC X(40).\n";
 }
 
+static void put_word(unsigned char* p, long n) {
+    p[0] = (unsigned char)(n >> 8);
+    p[1] = (unsigned char)n;
+    p[2] = p[3] = 0;
+}
+
+/* The block being filled (VB) and the file. */
+static unsigned char block[32760];
+static long block_used = 0;
+
+static int flush_block(FILE* out) {
+    if (block_used == 0) return 1;
+    put_word(block, block_used);
+    int ok = fwrite(block, 1, (size_t)block_used, out) == (size_t)block_used;
+    block_used = 0;
+    return ok;
+}
+
 int main(int argc, char** argv) {
     if (argc == 3 && !strcmp(argv[1], "-c")) {
         fputs(copybook(argv[2]), stdout);
         return 0;
     }
-    if (argc != 4) return 2;
+    if (argc < 4) return 2;
+    const char* framing = argc > 4 ? argv[4] : "FIXED";
+    const long long bad = argc > 6 && !strcmp(argv[5], "BAD") ? atoll(argv[6]) : 0;
+    const int v = !strcmp(framing, "V"), vb = !strcmp(framing, "VB");
     const long long records = atoll(argv[2]);
     FILE* out = fopen(argv[3], "wb");
     if (!out) return 1;
-    unsigned char r[512];
+    unsigned char r[516];
     for (long long i = 0; i < records; ++i) {
-        int n = !strcmp(argv[1], "text") ? text_record(r) : !strcmp(argv[1], "packed") ? packed_record(r)
-                                                                                       : customer_record(r);
-        if (fwrite(r, 1, (size_t)n, out) != (size_t)n) return 1;
+        unsigned char* body = r + 4;
+        int n = !strcmp(argv[1], "text") ? text_record(body) : !strcmp(argv[1], "packed") ? packed_record(body)
+                                                                                          : customer_record(body);
+        if (bad && (i + 1) % bad == 0) body[n > 130 ? 130 : 0] = 0xCC;
+        if ((v || vb) && !strcmp(argv[1], "customer")) n -= (int)(next() % 41);
+        if (!v && !vb) {
+            if (fwrite(body, 1, (size_t)n, out) != (size_t)n) return 1;
+            continue;
+        }
+        put_word(r, n + 4);
+        if (v) {
+            if (fwrite(r, 1, (size_t)n + 4, out) != (size_t)n + 4) return 1;
+            continue;
+        }
+        if (block_used == 0) block_used = 4;
+        if (block_used + n + 4 > (long)sizeof block) {
+            if (!flush_block(out)) return 1;
+            block_used = 4;
+        }
+        memcpy(block + block_used, r, (size_t)n + 4);
+        block_used += n + 4;
     }
+    if (vb && !flush_block(out)) return 1;
     return fclose(out) != 0;
 }

@@ -96,5 +96,5 @@ ROWNULL \xFF
 # nothing: a field that holds one is a field error, never cut short.
 REFUSENUL
 # Data Load Section
-.import --csv --skip 1 ?ROWSFILE ?TABLE
+.import --csv --skip ?HEADERLINES ?ROWSFILE ?TABLE
 ?EACHNULLABLE UPDATE ?TABLE SET ?COLUMN = NULL WHERE ?COLUMN = CAST(X'FF' AS TEXT);

@@ -111,5 +111,5 @@ ROWHEADER
 # server's own folder, not from where sqlcmd runs: give ROWS a full path
 # that the server can read. The field terminator is named, since BULK
 # INSERT documents a tab as its default.
-BULK INSERT ?TABLE FROM '?ROWSFILE' WITH (FORMAT = 'CSV', CODEPAGE = '65001', FIRSTROW = 2, FIELDTERMINATOR = ',', FIELDQUOTE = '"', ROWTERMINATOR = '0x0a', KEEPNULLS);
+BULK INSERT ?TABLE FROM '?ROWSFILE' WITH (FORMAT = 'CSV', CODEPAGE = '65001', FIRSTROW = ?FIRSTROW, FIELDTERMINATOR = ',', FIELDQUOTE = '"', ROWTERMINATOR = '0x0a', KEEPNULLS);
 GO

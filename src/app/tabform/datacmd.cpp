@@ -14,6 +14,7 @@
 #include "kvlog/kvraise.h"
 #include "kvstd/fileutl.h"
 #include "kvstd/strutl.h"
+#include "tabform/datapass.h"
 #include "tabform/datarun.h"
 #include "tabform/dupnames.h"
 #include "tabform/loadscript.h"
@@ -54,7 +55,11 @@ int data_command(const std::vector<std::string>& words) {
     std::vector<std::string> rest(words.begin() + 2, words.end());
     std::vector<std::string> options_words{"DATA", words[1]};
     for (size_t i = 0; i < rest.size(); ++i) {
-        if (copybook_word(rest[i])) {
+        // A data option's value is never a copybook word: FRAMING FIXED.
+        if (is_data_option(rest[i]) && i + 1 < rest.size()) {
+            options_words.push_back(rest[i]);
+            options_words.push_back(rest[++i]);
+        } else if (copybook_word(rest[i])) {
             copybook += " " + rest[i];
         } else if (kvEqualsNoCase(rest[i], "RECORD") && i + 1 < rest.size()) {
             copybook += " RECORD " + rest[++i];
@@ -87,8 +92,10 @@ int data_command(const std::vector<std::string>& words) {
     entry.table_name = kvUpshifted(def->def_name);
     check_dup_fields(&entry);
     const std::string base = base_name(job.data_path);
-    if (job.options.rejects.empty()) job.options.rejects = base + ".rej";
-    if (job.options.reject_log.empty()) job.options.reject_log = base + ".rej.log";
+    // Parts converted side by side keep their rejects apart.
+    const std::string tag = part_tag(job.options, job.options.lrecl ? job.options.lrecl : layout_length(entry));
+    if (job.options.rejects.empty()) job.options.rejects = base + tag + ".rej";
+    if (job.options.reject_log.empty()) job.options.reject_log = base + tag + ".rej.log";
     // Without a template the rows are CSV with a header line.
     const bool header = job.options.template_path.empty() || templ_rows.header;
     if (!convert_data(job, entry, stdout, header)) return 12;

@@ -143,6 +143,28 @@ bool threads_option(option_reader& r) {
     return true;
 }
 
+bool start_option(option_reader& r) { return r.number(r.options.start, 0, INT64_MAX); }
+bool length_option(option_reader& r) { return r.number(r.options.length, 0, INT64_MAX); }
+bool first_record_option(option_reader& r) { return r.number(r.options.first_record, 1, INT64_MAX); }
+
+// Record numbers in reject logs and messages stay those of the whole
+// file: where they cannot be worked out from the offset, the part must
+// say where it starts.
+bool check_part(const data_options& o, std::string& error) {
+    const bool arithmetic = o.framing == rf_framing::fixed && !o.odo_compact;
+    if (o.start > 0 && o.first_record == 0 && !arithmetic) {
+        error = "START " + std::to_string(o.start) +
+                " needs FIRSTRECORD, the number of the record that starts there (tabcopy SPLIT lists it): "
+                "records of variable length cannot be counted from the offset";
+        return false;
+    }
+    if (o.start == 0 && o.first_record > 1) {
+        error = "FIRSTRECORD " + std::to_string(o.first_record) + " at START 0: the first record of the file is record 1";
+        return false;
+    }
+    return true;
+}
+
 struct data_option {
     const char* word;
     bool (*read)(option_reader&);
@@ -155,7 +177,8 @@ const data_option kDataOptions[] = {
     {"ONERROR", on_error_option},     {"OVERPUNCH", overpunch_option}, {"REJECTLOG", reject_log_option},
     {"REJECTS", rejects_option},      {"ROWS", rows_option},           {"SPACES", spaces_option},
     {"TEMPLATE", template_option},    {"THREADS", threads_option},     {"UNMATCHED", unmatched_option},
-    {"ODO", odo_option},
+    {"ODO", odo_option},              {"START", start_option},         {"LENGTH", length_option},
+    {"FIRSTRECORD", first_record_option},
 };
 
 }  // namespace
@@ -170,14 +193,39 @@ bool read_data_options(std::string& error, const std::vector<std::string>& words
         if (!found) {
             error = "unknown data option " + words[at] +
                     "; the options are FRAMING, LRECL, CODEPAGE, ROWS, REJECTS, REJECTLOG, ONERROR, MAXREJECTS, "
-                    "EMPTY, SPACES, OVERPUNCH, BYTEORDER, FLOAT, UNMATCHED, ODO and THREADS";
+                    "EMPTY, SPACES, OVERPUNCH, BYTEORDER, FLOAT, UNMATCHED, ODO, THREADS, START, LENGTH and "
+                    "FIRSTRECORD";
             return false;
         }
         ++at;
         option_reader r{words, at, options, error, word};
         if (!found->read(r)) return false;
     }
-    return true;
+    return check_part(options, error);
+}
+
+bool is_data_option(const std::string& word) {
+    for (const data_option& o : kDataOptions)
+        if (kvEqualsNoCase(word, o.word)) return true;
+    return false;
+}
+
+bool is_part(const data_options& options) {
+    return options.start > 0 || options.length >= 0 || options.first_record > 0;
+}
+
+int64_t first_record_of(const data_options& options, int64_t lrecl) {
+    if (options.first_record > 0) return options.first_record;
+    // Only FIXED gets here with a START beyond 0 (check_part); a START
+    // that is no record boundary is refused by the reader.
+    return lrecl > 0 ? options.start / lrecl + 1 : 1;
+}
+
+std::string part_tag(const data_options& options, int64_t lrecl) {
+    if (!is_part(options)) return {};
+    std::string tag(1, '.');
+    tag += std::to_string(first_record_of(options, lrecl));
+    return tag;
 }
 
 dp_options decode_options(const data_options& options, const kv_codepage& codepage) {

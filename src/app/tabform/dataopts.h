@@ -27,6 +27,11 @@ struct data_options {
     bool unmatched_skip = false;       // UNMATCHED SKIP: a record no WHEN takes is counted, not rejected
     bool odo_compact = false;          // ODO COMPACT: FIXED records as long as their counts make them
     int threads = 0;                   // THREADS: decoding threads; 0: one per core
+    // A part of the file (tabcopy SPLIT lists them): START, LENGTH and
+    // FIRSTRECORD, the number of the first record there.
+    int64_t start = 0;
+    int64_t length = -1;               // -1: to the end of the file
+    int64_t first_record = 0;          // 0: not given (1 at START 0; FIXED works it out)
     std::string template_path;         // tabcopy DATA: TEMPLATE
     std::string definition;            // tabcopy DATA: DEF
 };
@@ -37,6 +42,22 @@ struct data_options {
 // option for a word that is no data option or a value that is not valid.
 bool read_data_options(std::string& error, const std::vector<std::string>& words, size_t& at,
                        data_options& options);
+
+// Whether `word` is a data option word (each takes one value).
+bool is_data_option(const std::string& word);
+
+// Whether the options select a part of the file: its default output
+// names then carry the part's first record number, so that parts
+// converted side by side in one folder never overwrite each other.
+bool is_part(const data_options& options);
+
+// The number of the first record the options select, in a file whose FIXED
+// records are `lrecl` bytes long.
+int64_t first_record_of(const data_options& options, int64_t lrecl);
+
+// The tag a part's default output names carry: "." and its first record's
+// number; empty for the whole file.
+std::string part_tag(const data_options& options, int64_t lrecl);
 
 // The options the decoder needs, with the defaults the code page implies.
 dp_options decode_options(const data_options& options, const kv_codepage& codepage);

@@ -46,11 +46,6 @@ std::vector<dp_column> ddl_columns(const def_entry& entry, const table_shape& sh
     return columns;
 }
 
-int64_t layout_length(const def_entry& def) {
-    const column_entry& first = record_fields(def).front();
-    return static_cast<int64_t>(first.int_len) * first.occurs;
-}
-
 // A plan that decodes one numeric field, laid at offset 0.
 bool number_plan(std::string& error, const column_entry& field, const kv_codepage& cp, const dp_options& options,
                  dp_plan& plan) {
@@ -423,6 +418,11 @@ int64_t compact_length(const data_pass& pass, const uint8_t* bytes, size_t size,
     std::string fault;
     if (!t.odos.empty() && !read_counts(t, bytes, size, scratch, fault)) return 0;
     return t.plan.record_length - (t.odos.empty() ? 0 : w.total_shift(t));
+}
+
+int64_t layout_length(const def_entry& def) {
+    const column_entry& first = record_fields(def).front();
+    return static_cast<int64_t>(first.int_len) * first.occurs;
 }
 
 void add_file_tables(data_pass& pass, uint32_t entry) {

@@ -103,6 +103,10 @@ struct pass_scratch {
     dp_buffer scratch;
 };
 
+// The bytes of a record as its layout has them (OCCURS DEPENDING ON
+// tables at their maximum).
+int64_t layout_length(const def_entry& def);
+
 // Appends the tables def_table entry `entry` (a FILE command's) made: its
 // table, then the child tables made from its arrays, parents first. Their
 // rows files are the caller's to name.

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -160,6 +161,9 @@ std::string misdescription_hint(const data_pass& pass, const std::vector<uint8_t
            "that fail";
 }
 
+// The FIXED record length a pass reads by: LRECL, else its longest layout.
+int64_t pass_lrecl(const data_pass& pass) { return pass.options.lrecl ? pass.options.lrecl : pass.longest; }
+
 // Records from the framer, or, for FIXED files whose records are only as
 // long as their OCCURS DEPENDING ON counts make them, cut here.
 class record_source {
@@ -167,16 +171,28 @@ public:
     record_source(const data_pass& pass, pass_scratch& scratch) : pass_(pass), scratch_(scratch) {}
 
     bool open(std::string& error, int64_t lrecl) {
-        compact_ = pass_.options.odo_compact && pass_.options.framing == rf_framing::fixed;
+        const data_options& o = pass_.options;
+        compact_ = o.odo_compact && o.framing == rf_framing::fixed;
         rf_options framing;
-        framing.framing = compact_ ? rf_framing::line : pass_.options.framing;
+        framing.framing = o.framing;
         framing.lrecl = lrecl;
+        framing.start = o.start;
+        framing.end = o.length >= 0 ? o.start + o.length : -1;
+        framing.first_record = first_record_of(o, lrecl);
         if (!compact_) return reader_.open(error, pass_.data_path, framing);
         file_ = kvOpenFile(pass_.data_path.c_str(), "rb");
         if (!file_) {
             error = "cannot open " + pass_.data_path;
             return false;
         }
+        if (o.start > 0 && !kvSeekFile(file_, o.start)) {
+            error = "cannot read " + pass_.data_path + " from byte offset " + std::to_string(o.start) + ": " +
+                    std::strerror(errno);
+            return false;
+        }
+        offset_ = o.start;
+        end_offset_ = framing.end;
+        number_ = framing.first_record;
         return true;
     }
 
@@ -207,7 +223,7 @@ private:
             if (got == 0) end_ = true;
         }
         const size_t left = buffer_.size() - at_;
-        if (left == 0) return 0;
+        if (left == 0 || (end_offset_ >= 0 && offset_ >= end_offset_)) return 0;
         const int64_t length = compact_length(pass_, buffer_.data() + at_, left, scratch_);
         if (length <= 0 || static_cast<size_t>(length) > left) {
             error = length <= 0 ? "the counts of OCCURS DEPENDING ON cannot be read"
@@ -233,7 +249,7 @@ private:
     std::vector<uint8_t> buffer_;
     size_t at_ = 0;
     bool end_ = false;
-    int64_t number_ = 1, offset_ = 0;
+    int64_t number_ = 1, offset_ = 0, end_offset_ = -1;
 };
 
 // Decoding workers over a queue of batches; batches are handed back in the
@@ -383,8 +399,7 @@ bool read_and_decode(data_pass& pass, pass_output& out, int threads) {
     pass_scratch scratch;
     record_source source(pass, scratch);
     std::string error;
-    const int64_t lrecl = pass.options.lrecl ? pass.options.lrecl : pass.longest;
-    if (!source.open(error, lrecl)) {
+    if (!source.open(error, pass_lrecl(pass))) {
         kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1301, {pass.tables[0].def->table_name, error});
         return false;
     }
@@ -432,15 +447,23 @@ bool read_and_decode(data_pass& pass, pass_output& out, int threads) {
     return ok;
 }
 
-std::string default_rows_name(const def_entry& entry) { return entry.table_name + rows_suffix(); }
-
-// The tables a job's FILE command made, with their rows files.
+// The tables a job's FILE command made; its ROWS names its own table's
+// rows file, the others are named with the pass's outputs.
 void add_job_tables(data_pass& pass, const data_job& job) {
     const size_t first = pass.tables.size();
     add_file_tables(pass, job.entry);
-    for (size_t t = first; t < pass.tables.size(); ++t)
-        pass.tables[t].rows_name = t == first && !job.options.rows.empty() ? job.options.rows
-                                                                          : default_rows_name(*pass.tables[t].def);
+    if (first < pass.tables.size()) pass.tables[first].rows_name = job.options.rows;
+}
+
+// Rows files not named by ROWS, the reject file and its log: a part's
+// carry the number of its first record.
+void name_outputs(data_pass& pass) {
+    const std::string tag = part_tag(pass.options, pass_lrecl(pass));
+    for (table_run& t : pass.tables)
+        if (t.rows_name.empty()) t.rows_name = t.def->table_name + tag + rows_suffix();
+    const std::string& first_rows = pass.tables.front().rows_name;
+    pass.rejects_name = pass.options.rejects.empty() ? first_rows + ".rej" : pass.options.rejects;
+    pass.log_name = pass.options.reject_log.empty() ? first_rows + ".rej.log" : pass.options.reject_log;
 }
 
 dp_options pass_decode_options(const data_pass& pass, bool csv) {
@@ -475,7 +498,7 @@ bool open_outputs(const data_pass& pass, pass_output& out, FILE* stdout_rows) {
     if (!out.rejects.open(pass.rejects_name) || !out.log.open(pass.log_name)) return false;
     out.reject_bytes.file = &out.rejects;
     out.log_text.file = &out.log;
-    out.log_text.text = "record\toffset\tfield\tcolumn\terror\taction\tbytes\n";
+    if (pass.options.start == 0) out.log_text.text = "record\toffset\tfield\tcolumn\terror\taction\tbytes\n";
     return true;
 }
 
@@ -531,7 +554,9 @@ bool convert_pass(data_pass& pass, FILE* stdout_rows) {
 bool prepare(data_pass& pass, bool csv, bool header) {
     std::string error;
     if (!kvCodepageLoad(error, pass.options.codepage, pass.codepage)) return fail(pass, error);
-    for (table_run& t : pass.tables) t.header = header;
+    // Parts concatenated give the whole file's rows: only the part at its
+    // start has the header line.
+    for (table_run& t : pass.tables) t.header = header && pass.options.start == 0;
     if (!prepare_pass(error, pass, pass_decode_options(pass, csv))) return fail(pass, error);
     return true;
 }
@@ -550,11 +575,6 @@ std::vector<data_pass> passes_of_run() {
             p.options = job.options;
         }
         add_job_tables(passes[it->second], job);
-    }
-    for (data_pass& p : passes) {
-        const std::string& first_rows = p.tables.front().rows_name;
-        p.rejects_name = p.options.rejects.empty() ? first_rows + ".rej" : p.options.rejects;
-        p.log_name = p.options.reject_log.empty() ? first_rows + ".rej.log" : p.options.reject_log;
     }
     return passes;
 }
@@ -584,18 +604,23 @@ void run_data_jobs() {
     std::vector<data_pass> passes = passes_of_run();
     std::vector<load_entry> loads;
     std::set<std::string> rows_files;
+    std::string tag;  // the load script of a part is named as its rows files are
     for (data_pass& pass : passes) {
+        if (!prepare(pass, false, templ_rows.header)) return;
+        name_outputs(pass);
+        if (tag.empty()) tag = part_tag(pass.options, pass_lrecl(pass));
         for (const table_run& t : pass.tables)
             if (!rows_files.insert(t.rows_name).second) {
                 fail(pass, "the rows file " + t.rows_name + " of table " + t.def->table_name +
                                " is the rows file of another table too; name another with ROWS");
                 return;
             }
-        if (!prepare(pass, false, templ_rows.header) || !convert_pass(pass, nullptr)) return;
+        if (!convert_pass(pass, nullptr)) return;
         for (const table_run& t : pass.tables) {
             load_entry load;
             load.table = templ_sql_name(t.def->table_name);
             load.rows_file = t.rows_name;
+            load.header = t.header;
             for (const dp_field& f : t.plan.fields) {
                 load.columns.push_back(f.column);
                 if (f.nullable) load.nullable.push_back(f.column);
@@ -610,5 +635,5 @@ void run_data_jobs() {
     // With the DDL on standard output the script is named after the
     // parameter file instead.
     const std::string& named_after = ddl_file.stream == stdout ? global_settings.param_file_name : ddl_file.name;
-    write_load_script(load_script_path.empty() ? default_load_script_name(named_after) : load_script_path, loads);
+    write_load_script(load_script_path.empty() ? default_load_script_name(named_after, tag) : load_script_path, loads);
 }

@@ -27,6 +27,7 @@
 #include "tabform/layout.h"
 #include "tabform/params.h"
 #include "tabform/resolve.h"
+#include "tabform/splitcmd.h"
 #include "tabform/templ.h"
 #include "tabform/writer.h"
 
@@ -62,9 +63,12 @@ void usage(int exit_flag, const char* argument, const char* program) {
                              "       %s DATA <copybook> <data file> [copybook words] [DEF <record>]\n"
                              "              [data options]  (the rows of a data file as CSV; DATAFILE in a\n"
                              "              parameter file converts the data of its tables)\n"
+                             "       %s SPLIT <data file> [FRAMING FIXED|V|VB|LINE] [LRECL <n>]\n"
+                             "              [COUNT <n>|SIZE <n>[K|M|G]]  (record-aligned parts of a data file\n"
+                             "              to convert side by side: START, LENGTH and FIRSTRECORD)\n"
                              "The manual: man tabcopy. The user guide: /usr/share/doc/tabcopy/guide.md\n"
                              "(share/doc/tabcopy under another installation prefix, docs/ in the sources).\n",
-                     program, program);
+                     program, program, program);
     std::fflush(stderr);
     if (exit_flag) std::exit(0);
     kvRaiseMessage(KV_SITE(kModule), 12, {argument});
@@ -134,16 +138,16 @@ void init_functions(int argc, char** argv) {
         kvPrintBanner(nullptr, 0, kvFrameLine);
         std::exit(final_status());
     }
-    // LAYOUT needs no parameter file: the layout alone goes to standard
-    // output, every message to standard error.
-    if (argc >= 2 && keyword_is(argv[1], "LAYOUT")) {
+    // LAYOUT, DATA and SPLIT need no parameter file: their output alone
+    // goes to standard output, every message to standard error.
+    static const struct {
+        const char* word;
+        int (*run)(const std::vector<std::string>&);
+    } kCommands[] = {{"LAYOUT", layout_command}, {"DATA", data_command}, {"SPLIT", split_command}};
+    for (const auto& command : kCommands) {
+        if (argc < 2 || !keyword_is(argv[1], command.word)) continue;
         kvConsoleUseStandardError();
-        std::exit(layout_command(std::vector<std::string>(argv + 2, argv + argc)));
-    }
-    // DATA writes rows on standard output in the same way.
-    if (argc >= 2 && keyword_is(argv[1], "DATA")) {
-        kvConsoleUseStandardError();
-        std::exit(data_command(std::vector<std::string>(argv + 2, argv + argc)));
+        std::exit(command.run(std::vector<std::string>(argv + 2, argv + argc)));
     }
     kvInstallConsoleHandler();
     kvInitConsole();

@@ -129,12 +129,12 @@ std::string rows_suffix() {
     return ".rows";
 }
 
-std::string default_load_script_name(const std::string& ddl_name) {
+std::string default_load_script_name(const std::string& ddl_name, const std::string& tag) {
     const std::string suffix = templ_rows.load_suffix.empty() ? ".load.sql" : templ_rows.load_suffix;
     const size_t slash = ddl_name.rfind('/');
     const size_t dot = ddl_name.rfind('.');
     const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    return (has_extension ? ddl_name.substr(0, dot) : ddl_name) + suffix;
+    return (has_extension ? ddl_name.substr(0, dot) : ddl_name) + tag + suffix;
 }
 
 namespace {
@@ -170,6 +170,8 @@ void write_load_script(const std::string& path, const std::vector<load_entry>& e
         set_templ_var("TABLE", entry.table.c_str(), 0);
         set_templ_var("ROWSFILE", entry.rows_file.c_str(), 0);
         set_templ_var("COLUMNLIST", joined(entry.columns).c_str(), 0);
+        set_templ_var("HEADERLINES", entry.header ? "1" : "0", 0);
+        set_templ_var("FIRSTROW", entry.header ? "2" : "1", 0);
         size_t at = 0;
         while (at < templ_rows.load_text.size()) {
             size_t end = templ_rows.load_text.find('\n', at);

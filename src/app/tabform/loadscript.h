@@ -39,15 +39,19 @@ struct load_entry {
     std::string rows_file;
     std::vector<std::string> columns;     // as the DDL writes them, in its order
     std::vector<std::string> nullable;    // those that may be NULL
+    bool header = false;                  // the rows file starts with a line of column names
 };
 
 // Writes the load script to `path` (put in place with the DDL when the
 // run succeeds): the Data Load Section once per entry. References:
-// ?TABLE, ?ROWSFILE, ?COLUMNLIST (the column names, comma-separated); a
+// ?TABLE, ?ROWSFILE, ?COLUMNLIST (the column names, comma-separated),
+// ?HEADERLINES (1 for a rows file with a header line, else 0: a part after
+// the first has none) and ?FIRSTROW (the line of the first row); a
 // line that begins with ?EACHCOLUMN or ?EACHNULLABLE is written once per
 // column (or nullable column), with ?COLUMN its name.
 void write_load_script(const std::string& path, const std::vector<load_entry>& entries);
 
 // The load script's default name: the DDL file's name with its last
-// extension replaced by LOADSUFFIX (or .load.sql).
-std::string default_load_script_name(const std::string& ddl_name);
+// extension replaced by `tag` (a part's, see part_tag) and LOADSUFFIX (or
+// .load.sql).
+std::string default_load_script_name(const std::string& ddl_name, const std::string& tag = "");

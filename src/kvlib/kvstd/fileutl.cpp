@@ -113,6 +113,10 @@ int kvIsRegularFile(const char* path) {
     return S_ISREG(info.st_mode) ? 1 : 0;
 }
 
+bool kvSeekFile(FILE* stream, int64_t offset) {
+    return stream && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 std::string kvFileIdentity(FILE* stream) {
     struct stat info {};
     if (!stream || fstat(fileno(stream), &info) != 0) return {};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,6 +17,10 @@ int kvIsRegularFile(const char* path);
 // Device and inode of an open stream ("dev:inode"), which names the file
 // whatever path reached it; empty when the system does not say.
 std::string kvFileIdentity(FILE* stream);
+
+// Moves a read stream to byte `offset` from the file's start. False (errno
+// says why) for a stream that cannot seek, such as a pipe.
+bool kvSeekFile(FILE* stream, int64_t offset);
 
 // Reads one line, its line end included when there is one, of any length.
 // Returns false at the end of the stream with nothing read.

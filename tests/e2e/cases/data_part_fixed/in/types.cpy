@@ -1,0 +1,19 @@
+01 TYPES-REC.
+   05 T-NAME        PIC X(8).
+   05 T-CITY        PIC X(6).
+   05 T-BLANK       PIC X(3).
+   05 T-ZONED       PIC S9(5)V99.
+   05 T-UZONED      PIC 9(4).
+   05 T-LEAD        PIC S9(3) SIGN LEADING.
+   05 T-SEP         PIC S9(3)V9 SIGN TRAILING SEPARATE.
+   05 T-PACKED      PIC S9(7)V99 COMP-3.
+   05 T-UPACKED     PIC 9(3) COMP-3.
+   05 T-HALF        PIC S9(4) COMP.
+   05 T-FULL        PIC 9(9) COMP.
+   05 T-DOUBLE      PIC S9(15)V9(3) COMP.
+   05 T-SHORTF      COMP-1.
+   05 T-LONGF       COMP-2.
+   05 T-NAT         PIC N(3).
+   05 T-EMPTY       PIC S9(3) COMP-3.
+   05 T-SCALED      PIC 9(2)PP.
+   05 T-MONTH       PIC 9(2) OCCURS 3.
