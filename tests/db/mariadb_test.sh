@@ -91,7 +91,8 @@ wide=$(client tabcopy -e "SELECT column_type, COUNT(*) FROM information_schema.c
 write_rounds "$1" "$2" mysql "$work/rounds"
 client -e "CREATE DATABASE rounds" || fail "the server refused CREATE DATABASE rounds"
 load() { mariadb --no-defaults --socket="$socket" -u root --show-warnings --local-infile=1 rounds < "$1"; }
-load_rounds "$work/rounds" MariaDB
-rounds_select '`' | client --raw rounds | tr '\t' '|' > "$work/rounds/select.txt"
+query() { client --raw rounds | tr '\t' '|'; }
+load_data "$work/rounds" MariaDB
+rounds_select '`' | query > "$work/rounds/select.txt"
 compare "$here/expected/rounds_mariadb.txt" "$work/rounds/select.txt" "MariaDB's rows"
 echo "passed: MariaDB accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables and loaded the rows"

@@ -107,9 +107,9 @@ sql -c "CREATE DATABASE rounds"
 sql -d rounds -c "CREATE FUNCTION hex(text) RETURNS text LANGUAGE sql
                   AS \$\$SELECT upper(encode(convert_to(\$1, 'UTF8'), 'hex'))\$\$"
 load() { "$psql" -X -q -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds -f "$1"; }
-load_rounds "$work/rounds" PostgreSQL
-rounds_select '"' | "$psql" -X -q -A -t -F '|' -P null=NULL -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds \
-    > "$work/rounds/select.txt"
+query() { "$psql" -X -q -A -t -F '|' -P null=NULL -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds; }
+load_data "$work/rounds" PostgreSQL
+rounds_select '"' | query > "$work/rounds/select.txt"
 compare "$here/expected/rounds_postgresql.txt" "$work/rounds/select.txt" "PostgreSQL's rows"
 
 # A table of more columns than PostgreSQL takes is refused by tabcopy,

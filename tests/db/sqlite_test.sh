@@ -51,9 +51,11 @@ compare "$here/expected/sqlite.txt" "$work/piped.txt" "SQLite's columns from sta
 # DECIMAL TEXT column keeps every digit and its scale; REAL columns show
 # 100 as 100.0.
 write_rounds "$1" "$2" sqlite "$work/rounds"
-load() { sqlite3 rounds.db < "$1"; }
-load_rounds "$work/rounds" SQLite
-rounds_select '"' | sqlite3 -separator '|' -nullvalue NULL "$work/rounds/rounds.db" > "$work/rounds/select.txt"
+load() { sqlite3 data.db < "$1"; }
+query() { sqlite3 -separator '|' -nullvalue NULL "$db"; }
+load_data "$work/rounds" SQLite
+db=$work/rounds/data.db
+rounds_select '"' | query > "$work/rounds/select.txt"
 compare "$here/expected/rounds_sqlite.txt" "$work/rounds/select.txt" "SQLite's rows"
 # .import would load A, NUL, B as A alone: the template has the record
 # rejected instead.
