@@ -137,6 +137,69 @@ rounds_select() {
     printf "SELECT *, 'end' FROM %sPART-LY%s ORDER BY R_ID;\n" "$1" "$1"
 }
 
+# The record-type round trip: orders.cpy's orders and trailer records, each
+# routed by WHEN to its tables, the orders' lines and marks to child and
+# grandchild tables. orders.v (FRAMING V) fills ORDERS, its child tables
+# and ORDERS_TRAILER; orders.fix, the same records cut to their lengths
+# (ODO COMPACT), fills FIXED and FIXED_TRAILER, chosen by other forms of
+# WHEN: both sets must hold the same rows.
+orders_files="FILE orders DEF ORD-REC KEYCOLS (O-ID) CHILDTABLES WHEN IS-ORDER;
+DATAFILE orders.v FRAMING V
+FILE orders_trailer DEF ORD-TRL WHEN T-TYPE = 'T';
+DATAFILE orders.v
+FILE fixed DEF ORD-REC KEYCOLS (O-ID) CHILDTABLES WHEN O-TYPE = 'O';
+DATAFILE orders.fix ODO COMPACT
+FILE fixed_trailer DEF ORD-TRL WHEN T-TYPE = 'S' THRU 'U';
+DATAFILE orders.fix"
+
+# write_orders TABCOPY SRC TEMPLATE DIR: run_data for the orders. Only
+# the record X0009 and order 0003 may be rejected, byte for byte, the order
+# for the L-QTY of its third line (byte 23 of the record).
+write_orders() {
+    run_data "$@" orders "$orders_files"
+    # orders.v: X0009 and order 0003, 9 + 47 bytes at 73; orders.fix:
+    # order 0003, 43 bytes at 65.
+    tail -c +74 "$4/orders.v" | head -c 56 > "$4/rejected.v"
+    tail -c +66 "$4/orders.fix" | head -c 43 > "$4/rejected.fix"
+    cmp -s "$4/rejected.v" "$4"/ORDERS.*.rej && cmp -s "$4/rejected.fix" "$4"/FIXED.*.rej &&
+        grep -q "^4	109	L-QTY	" "$4"/ORDERS.*.rej.log && grep -q "^3	88	L-QTY	" "$4"/FIXED.*.rej.log ||
+        fail "the $3 run did not reject exactly X0009 and order 0003 for its third L-QTY"
+}
+
+# orders_select SET: the query whose rows expected/orders_*.txt hold, for
+# the tables of SET (ORDERS or FIXED): the orders with the length of
+# O-NOTE, the trailer, the rows of each table, and every mark joined to its
+# line and the line to its order.
+orders_select() {
+    cat <<EOF
+SELECT *, length(O_NOTE), 'end' FROM $1 ORDER BY O_ID;
+SELECT *, 'end' FROM $1_TRAILER;
+SELECT (SELECT COUNT(*) FROM $1), (SELECT COUNT(*) FROM $1_O_LINE),
+       (SELECT COUNT(*) FROM $1_O_LINE_L_MARK), (SELECT COUNT(*) FROM $1_TRAILER);
+SELECT o.O_ID, l.O_LINE_OCCURRENCE, l.L_ITEM, l.L_QTY, m.L_MARK_OCCURRENCE, m.L_MARK, o.O_TOTAL, 'end'
+  FROM $1 o JOIN $1_O_LINE l ON l.O_ID = o.O_ID
+  JOIN $1_O_LINE_L_MARK m ON m.O_ID = l.O_ID AND m.O_LINE_OCCURRENCE = l.O_LINE_OCCURRENCE
+ ORDER BY 1, 2, 5;
+EOF
+}
+
+# check_orders DIR DATABASE EXPECTED: the caller's function query runs the
+# SQL on its standard input against the loaded orders and writes the rows
+# with | between columns. Both sets give the rows of EXPECTED, and the
+# foreign keys hold: a line of the rejected order 0003, and a mark of a
+# third line order 0001 does not have, are refused.
+check_orders() {
+    for co_set in ORDERS FIXED; do
+        orders_select $co_set | query > "$1/$co_set.txt"
+        compare "$here/expected/$3" "$1/$co_set.txt" "$2's rows of the $co_set tables"
+    done
+    for co_row in "ORDERS_O_LINE (O_ID, O_LINE_OCCURRENCE) VALUES (3, 1)" \
+        "ORDERS_O_LINE_L_MARK (O_ID, O_LINE_OCCURRENCE, L_MARK_OCCURRENCE) VALUES (1, 3, 1)"; do
+        echo "INSERT INTO $co_row;" | query 2>&1 | grep -qi 'foreign key' ||
+            fail "$2 took the row $co_row, which has no parent row"
+    done
+}
+
 # load_data DIR DATABASE: the caller's function load FILE runs DIR/ddl.sql,
 # then DIR/ddl.load.sql, from DIR; the database must take both without a
 # word (an error, or a warning where the client shows them).
