@@ -15,6 +15,11 @@ skip() {
     exit 77
 }
 
+# For the fixture writers: b HEX... writes the bytes named in hexadecimal
+# (dash's printf knows no \x), sp N that many EBCDIC spaces.
+b() { for h in "$@"; do printf "\\$(printf %03o "0x$h")"; done; }
+sp() { i=0; while [ "$i" -lt "$1" ]; do printf ' ' | tr ' ' '\100'; i=$((i + 1)); done; }
+
 # The names databases reserve or take only quoted (names.cpy), under the
 # tables ORDER, with KEYCOLS, and CUST-MASTER, without: a write_ddl argument.
 names_files='names.cpy:FILE order DEF NAMES-REC KEYCOLS (ORDER, 1ST-LINE);
@@ -86,29 +91,39 @@ DATAFILE rounds.dat
 FILE part-ly DEF ROUND-REC KEYCOLS (R-ID);
 DATAFILE rounds.v FRAMING V'
 
-# write_rounds TABCOPY SRC TEMPLATE DIR: tabcopy writes, in the new
-# directory DIR, ddl.sql, the rows of both tables and the load script with
-# the shipped TEMPLATE. The run must end with status 4 and set aside
-# exactly the rejected records, byte for byte with their descriptor words.
-write_rounds() {
-    wr_dir=$4
-    mkdir -p "$wr_dir/fixtures"
-    sh "$here/rounds_data.sh" "$wr_dir/fixtures"
-    cmp -s "$wr_dir/fixtures/rounds.dat" "$here/rounds.dat" &&
-        cmp -s "$wr_dir/fixtures/rounds.v" "$here/rounds.v" ||
-        fail "tests/db/rounds.dat or rounds.v is not what rounds_data.sh writes"
-    cp "$here/rounds.cpy" "$here/rounds.dat" "$here/rounds.v" "$2/examples/templates/$3.tpl" "$wr_dir/"
-    printf 'COBOLDEFSFILE rounds.cpy AUTO\nDDLTEMPLATEFILE %s.tpl\nDDLFILE ddl.sql\n%s\n' \
-        "$3" "$rounds_files" > "$wr_dir/run.par"
-    wr_status=0
-    (cd "$wr_dir" && "$1" PARAMFILE run.par > tabcopy.out 2>&1) || wr_status=$?
-    if [ "$wr_status" -ne 4 ]; then
-        cat "$wr_dir/tabcopy.out" >&2
-        fail "tabcopy converted the rounds data with the $3 template with status $wr_status, not 4"
+# run_data TABCOPY SRC TEMPLATE DIR NAME FILES: NAME_data.sh writes the
+# fixtures, which must be the committed ones; then tabcopy, in the new
+# directory DIR, reads NAME.cpy with the shipped TEMPLATE and the FILE and
+# DATAFILE commands FILES into ddl.sql, the rows files and ddl.load.sql.
+# Each set of fixtures holds records to reject: the run must end with
+# status 4.
+run_data() {
+    rd_dir=$4
+    mkdir -p "$rd_dir/fixtures"
+    sh "$here/$5_data.sh" "$rd_dir/fixtures"
+    for rd_file in "$rd_dir/fixtures/"*; do
+        cmp -s "$rd_file" "$here/${rd_file##*/}" ||
+            fail "tests/db/${rd_file##*/} is not what $5_data.sh writes"
+    done
+    cp "$rd_dir/fixtures/"* "$here/$5.cpy" "$2/examples/templates/$3.tpl" "$rd_dir/"
+    printf 'COBOLDEFSFILE %s.cpy AUTO\nDDLTEMPLATEFILE %s.tpl\nDDLFILE ddl.sql\n%s\n' \
+        "$5" "$3" "$6" > "$rd_dir/run.par"
+    rd_status=0
+    (cd "$rd_dir" && "$1" PARAMFILE run.par > tabcopy.out 2>&1) || rd_status=$?
+    if [ "$rd_status" -ne 4 ]; then
+        cat "$rd_dir/tabcopy.out" >&2
+        fail "tabcopy converted the $5 data with the $3 template with status $rd_status, not 4"
     fi
+}
+
+# write_rounds TABCOPY SRC TEMPLATE DIR: run_data for the rounds; the run
+# must set aside exactly the rejected records, byte for byte with their
+# descriptor words.
+write_rounds() {
+    run_data "$@" rounds "$rounds_files"
     # Records 2, 4 and 5 of rounds.v: 65 bytes each (00 41), at 65, 146 and 211.
-    for wr_at in 66 147 212; do tail -c +$wr_at "$wr_dir/rounds.v" | head -c 65; done > "$wr_dir/rejected"
-    cmp -s "$wr_dir/rejected" "$wr_dir"/PART-LY.*.rej && [ ! -s "$wr_dir"/ORDER.*.rej ] ||
+    for wr_at in 66 147 212; do tail -c +$wr_at "$4/rounds.v" | head -c 65; done > "$4/rejected"
+    cmp -s "$4/rejected" "$4"/PART-LY.*.rej && [ ! -s "$4"/ORDER.*.rej ] ||
         fail "the $3 run did not reject exactly records 2, 4 and 5 of rounds.v"
 }
 
@@ -122,10 +137,73 @@ rounds_select() {
     printf "SELECT *, 'end' FROM %sPART-LY%s ORDER BY R_ID;\n" "$1" "$1"
 }
 
-# load_rounds DIR DATABASE: the caller's function load FILE runs DIR/ddl.sql,
+# The record-type round trip: orders.cpy's orders and trailer records, each
+# routed by WHEN to its tables, the orders' lines and marks to child and
+# grandchild tables. orders.v (FRAMING V) fills ORDERS, its child tables
+# and ORDERS_TRAILER; orders.fix, the same records cut to their lengths
+# (ODO COMPACT), fills FIXED and FIXED_TRAILER, chosen by other forms of
+# WHEN: both sets must hold the same rows.
+orders_files="FILE orders DEF ORD-REC KEYCOLS (O-ID) CHILDTABLES WHEN IS-ORDER;
+DATAFILE orders.v FRAMING V
+FILE orders_trailer DEF ORD-TRL WHEN T-TYPE = 'T';
+DATAFILE orders.v
+FILE fixed DEF ORD-REC KEYCOLS (O-ID) CHILDTABLES WHEN O-TYPE = 'O';
+DATAFILE orders.fix ODO COMPACT
+FILE fixed_trailer DEF ORD-TRL WHEN T-TYPE = 'S' THRU 'U';
+DATAFILE orders.fix"
+
+# write_orders TABCOPY SRC TEMPLATE DIR: run_data for the orders. Only
+# the record X0009 and order 0003 may be rejected, byte for byte, the order
+# for the L-QTY of its third line (byte 23 of the record).
+write_orders() {
+    run_data "$@" orders "$orders_files"
+    # orders.v: X0009 and order 0003, 9 + 47 bytes at 73; orders.fix:
+    # order 0003, 43 bytes at 65.
+    tail -c +74 "$4/orders.v" | head -c 56 > "$4/rejected.v"
+    tail -c +66 "$4/orders.fix" | head -c 43 > "$4/rejected.fix"
+    cmp -s "$4/rejected.v" "$4"/ORDERS.*.rej && cmp -s "$4/rejected.fix" "$4"/FIXED.*.rej &&
+        grep -q "^4	109	L-QTY	" "$4"/ORDERS.*.rej.log && grep -q "^3	88	L-QTY	" "$4"/FIXED.*.rej.log ||
+        fail "the $3 run did not reject exactly X0009 and order 0003 for its third L-QTY"
+}
+
+# orders_select SET: the query whose rows expected/orders_*.txt hold, for
+# the tables of SET (ORDERS or FIXED): the orders with the length of
+# O-NOTE, the trailer, the rows of each table, and every mark joined to its
+# line and the line to its order.
+orders_select() {
+    cat <<EOF
+SELECT *, length(O_NOTE), 'end' FROM $1 ORDER BY O_ID;
+SELECT *, 'end' FROM $1_TRAILER;
+SELECT (SELECT COUNT(*) FROM $1), (SELECT COUNT(*) FROM $1_O_LINE),
+       (SELECT COUNT(*) FROM $1_O_LINE_L_MARK), (SELECT COUNT(*) FROM $1_TRAILER);
+SELECT o.O_ID, l.O_LINE_OCCURRENCE, l.L_ITEM, l.L_QTY, m.L_MARK_OCCURRENCE, m.L_MARK, o.O_TOTAL, 'end'
+  FROM $1 o JOIN $1_O_LINE l ON l.O_ID = o.O_ID
+  JOIN $1_O_LINE_L_MARK m ON m.O_ID = l.O_ID AND m.O_LINE_OCCURRENCE = l.O_LINE_OCCURRENCE
+ ORDER BY 1, 2, 5;
+EOF
+}
+
+# check_orders DIR DATABASE EXPECTED: the caller's function query runs the
+# SQL on its standard input against the loaded orders and writes the rows
+# with | between columns. Both sets give the rows of EXPECTED, and the
+# foreign keys hold: a line of the rejected order 0003, and a mark of a
+# third line order 0001 does not have, are refused.
+check_orders() {
+    for co_set in ORDERS FIXED; do
+        orders_select $co_set | query > "$1/$co_set.txt"
+        compare "$here/expected/$3" "$1/$co_set.txt" "$2's rows of the $co_set tables"
+    done
+    for co_row in "ORDERS_O_LINE (O_ID, O_LINE_OCCURRENCE) VALUES (3, 1)" \
+        "ORDERS_O_LINE_L_MARK (O_ID, O_LINE_OCCURRENCE, L_MARK_OCCURRENCE) VALUES (1, 3, 1)"; do
+        echo "INSERT INTO $co_row;" | query 2>&1 | grep -qi 'foreign key' ||
+            fail "$2 took the row $co_row, which has no parent row"
+    done
+}
+
+# load_data DIR DATABASE: the caller's function load FILE runs DIR/ddl.sql,
 # then DIR/ddl.load.sql, from DIR; the database must take both without a
 # word (an error, or a warning where the client shows them).
-load_rounds() {
+load_data() {
     lr_status=0
     (cd "$1" && load ddl.sql && load ddl.load.sql) > "$1/load.out" 2>&1 || lr_status=$?
     if [ "$lr_status" -ne 0 ] || [ -s "$1/load.out" ]; then

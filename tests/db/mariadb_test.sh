@@ -5,8 +5,8 @@
 # moves its longest columns to TEXT) and names of 63 characters, is run
 # by the mariadb client against a throwaway MariaDB server; the columns
 # (information_schema.columns) and primary keys it then reports must be the
-# expected ones; the rounds data (db_lib.sh, write_rounds) is loaded with
-# the mariadb client and read back.
+# expected ones; the rounds data and the orders (db_lib.sh, write_rounds
+# and write_orders) are loaded with the mariadb client and read back.
 #
 # The server's data lives in a temporary directory; it listens only on a
 # Unix socket there (no TCP), so it meets no other server, and it is shut
@@ -85,13 +85,17 @@ wide=$(client tabcopy -e "SELECT column_type, COUNT(*) FROM information_schema.c
                            GROUP BY column_type ORDER BY column_type;" | tr '\t\n' ': ')
 [ "$wide" = "char(250):31 text:3 " ] || fail "MariaDB's WIDE table has the columns $wide, not 31 char(250) and 3 text"
 
-# The data round trip, in a database of its own (the names above hold
+# The data round trips, in a database of their own (the names above hold
 # another table ORDER), with the warnings LOAD DATA would otherwise keep
 # to itself shown. CHAR columns give their values back without padding.
 write_rounds "$1" "$2" mysql "$work/rounds"
 client -e "CREATE DATABASE rounds" || fail "the server refused CREATE DATABASE rounds"
 load() { mariadb --no-defaults --socket="$socket" -u root --show-warnings --local-infile=1 rounds < "$1"; }
-load_rounds "$work/rounds" MariaDB
-rounds_select '`' | client --raw rounds | tr '\t' '|' > "$work/rounds/select.txt"
+query() { client --raw rounds | tr '\t' '|'; }
+load_data "$work/rounds" MariaDB
+rounds_select '`' | query > "$work/rounds/select.txt"
 compare "$here/expected/rounds_mariadb.txt" "$work/rounds/select.txt" "MariaDB's rows"
-echo "passed: MariaDB accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables and loaded the rows"
+write_orders "$1" "$2" mysql "$work/orders"
+load_data "$work/orders" MariaDB
+check_orders "$work/orders" MariaDB orders_mariadb.txt
+echo "passed: MariaDB accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables and loaded the rows and the orders"

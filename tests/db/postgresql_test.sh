@@ -4,8 +4,8 @@
 # record and names of 63 characters, the longest PostgreSQL keeps whole,
 # is run by psql against a throwaway cluster; the columns
 # (information_schema.columns) and primary keys PostgreSQL then reports
-# must be the expected ones; the rounds data
-# (db_lib.sh, write_rounds) is loaded with psql and read back.
+# must be the expected ones; the rounds data and the orders (db_lib.sh,
+# write_rounds and write_orders) are loaded with psql and read back.
 #
 # The cluster lives in a temporary directory and listens only on a Unix
 # socket there, so it meets no other server; it is stopped and the
@@ -99,7 +99,7 @@ sql -c "SELECT k.table_name, k.column_name, k.ordinal_position
          ORDER BY k.table_name, k.ordinal_position;" > "$work/keys.txt"
 compare "$here/expected/postgresql_keys.txt" "$work/keys.txt" "PostgreSQL's primary keys"
 
-# The data round trip, in a database of its own (the names above hold
+# The data round trips, in a database of their own (the names above hold
 # another table ORDER). CHAR columns give their values back padded to their
 # length, as PostgreSQL keeps them.
 write_rounds "$1" "$2" postgresql "$work/rounds"
@@ -107,10 +107,13 @@ sql -c "CREATE DATABASE rounds"
 sql -d rounds -c "CREATE FUNCTION hex(text) RETURNS text LANGUAGE sql
                   AS \$\$SELECT upper(encode(convert_to(\$1, 'UTF8'), 'hex'))\$\$"
 load() { "$psql" -X -q -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds -f "$1"; }
-load_rounds "$work/rounds" PostgreSQL
-rounds_select '"' | "$psql" -X -q -A -t -F '|' -P null=NULL -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds \
-    > "$work/rounds/select.txt"
+query() { "$psql" -X -q -A -t -F '|' -P null=NULL -v ON_ERROR_STOP=1 -h "$work" -U tabcopy -d rounds; }
+load_data "$work/rounds" PostgreSQL
+rounds_select '"' | query > "$work/rounds/select.txt"
 compare "$here/expected/rounds_postgresql.txt" "$work/rounds/select.txt" "PostgreSQL's rows"
+write_orders "$1" "$2" postgresql "$work/orders"
+load_data "$work/orders" PostgreSQL
+check_orders "$work/orders" PostgreSQL orders_postgresql.txt
 
 # A table of more columns than PostgreSQL takes is refused by tabcopy,
 # naming the limit, rather than written and refused when loaded.
@@ -124,4 +127,4 @@ status=0
 grep -q "DD-258  The table WIDE would have 2000 columns, more than the 1600" "$work/wide/out.txt" ||
     fail "a 2000-column table was not refused with DD-258 naming 1600: $(cat "$work/wide/out.txt")"
 [ ! -e "$work/wide/wide.sql" ] || fail "a refused run left wide.sql"
-echo "passed: PostgreSQL accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables and loaded the rows; 2000 columns refused"
+echo "passed: PostgreSQL accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables and loaded the rows and the orders; 2000 columns refused"

@@ -5,10 +5,8 @@
 # expected/rounds_*.txt.
 # Usage: rounds_data.sh DIR
 set -eu
+. "$(dirname "$0")/db_lib.sh"
 cd "$1"
-# b HEX...: the bytes named in hexadecimal (dash's printf knows no \x).
-b() { for h in "$@"; do printf "\\$(printf %03o "0x$h")"; done; }
-sp() { i=0; while [ "$i" -lt "$1" ]; do printf ' ' | tr ' ' '\100'; i=$((i + 1)); done; }
 
 # rounds.dat, FIXED, 61 bytes a record; every record is a row.
 {

@@ -4,8 +4,9 @@
 # wider than MariaDB keeps in a row and names of 63 characters, is run by
 # the sqlite3 shell; the columns SQLite then reports (name, declared type,
 # NOT NULL, key position) must be the expected ones.
-# Then the rounds data goes through the shell and back (db_lib.sh,
-# write_rounds).
+# Then the rounds data and the orders go through the shell and back
+# (db_lib.sh, write_rounds and write_orders), with the foreign keys
+# enforced, which SQLite does only when asked on each connection.
 # Usage: sqlite_test.sh TABCOPY SOURCE_DIR
 set -eu
 . "$(dirname "$0")/db_lib.sh"
@@ -51,10 +52,16 @@ compare "$here/expected/sqlite.txt" "$work/piped.txt" "SQLite's columns from sta
 # DECIMAL TEXT column keeps every digit and its scale; REAL columns show
 # 100 as 100.0.
 write_rounds "$1" "$2" sqlite "$work/rounds"
-load() { sqlite3 rounds.db < "$1"; }
-load_rounds "$work/rounds" SQLite
-rounds_select '"' | sqlite3 -separator '|' -nullvalue NULL "$work/rounds/rounds.db" > "$work/rounds/select.txt"
+load() { sqlite3 -cmd 'PRAGMA foreign_keys = ON' data.db < "$1"; }
+query() { sqlite3 -cmd 'PRAGMA foreign_keys = ON' -separator '|' -nullvalue NULL "$db"; }
+load_data "$work/rounds" SQLite
+db=$work/rounds/data.db
+rounds_select '"' | query > "$work/rounds/select.txt"
 compare "$here/expected/rounds_sqlite.txt" "$work/rounds/select.txt" "SQLite's rows"
+write_orders "$1" "$2" sqlite "$work/orders"
+load_data "$work/orders" SQLite
+db=$work/orders/data.db
+check_orders "$work/orders" SQLite orders_sqlite.txt
 # .import would load A, NUL, B as A alone: the template has the record
 # rejected instead.
 printf '01 N-REC.\n   05 N-TXT PIC X(3).\n' > "$work/nul.cpy"
@@ -64,4 +71,4 @@ status=0
     status=$?
 [ "$status" -eq 4 ] && cmp -s "$work/nul.dat" "$work/nul.dat.rej" ||
     fail "a text holding a NUL was not rejected with the SQLite template (status $status): $(cat "$work/nul.err")"
-echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables, from a file and from standard output, and loaded the rows"
+echo "passed: SQLite accepted the DDL of $(grep -c '^CREATE TABLE' "$work/ddl.sql") tables, from a file and from standard output, and loaded the rows and the orders"
