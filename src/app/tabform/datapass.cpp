@@ -239,7 +239,7 @@ struct record_work {
     pass_scratch& s;
     bool rejected = false;
 
-    int64_t data_offset() const { return rec.offset + static_cast<int64_t>(rec.data - rec.raw); }
+    int64_t data_offset() const { return rec.offset + (rec.data - rec.raw); }
 
     void log_line(const std::string& field, const std::string& column, const char* what, const char* action,
                   const std::string& bytes, int64_t offset) {
@@ -355,8 +355,7 @@ struct record_work {
 
     void reject(const std::string& why) {
         if (!why.empty()) log_line("-", "-", why.c_str(), "rejected", "", data_offset());
-        const uint8_t* raw = data - (rec.data - rec.raw);
-        if (out.rejects.reserve(rec.raw_size)) out.rejects.put(reinterpret_cast<const char*>(raw), rec.raw_size);
+        if (out.rejects.reserve(rec.raw_size)) out.rejects.put(reinterpret_cast<const char*>(rec.raw), rec.raw_size);
         if (out.sample.size() < 4096) out.sample.insert(out.sample.end(), data, data + std::min<size_t>(rec.size, 512));
         ++out.counts.rejected;
     }
@@ -379,6 +378,13 @@ struct record_work {
             return;
         }
         if (static_cast<int64_t>(rec.size) > t.plan.record_length - total_shift(t)) ++out.counts.longer;
+        // A record of one row: the decoder takes back a row it rejects.
+        if (t.children.empty()) {
+            if (rows_of(static_cast<size_t>(top))) return;
+            ++out.counts.rejected_of[static_cast<size_t>(top)];
+            reject("");
+            return;
+        }
         // Every row of the record goes, or none: the marks take them back.
         s.marks.resize(pass.tables.size());
         s.row_counts = out.counts.rows;
@@ -402,13 +408,14 @@ struct record_work {
 void decode_batch(const data_pass& pass, const batch_input& in, batch_output& out, pass_scratch& scratch) {
     out.reset(pass.tables.size());
     for (const batch_record& rec : in.records) {
-        record_work w{pass, rec, in.bytes.data() + rec.data, out, scratch};
+        record_work w{pass, rec, rec.data, out, scratch};
         w.run();
     }
 }
 
 int64_t compact_length(const data_pass& pass, const uint8_t* bytes, size_t size, pass_scratch& scratch) {
     batch_record rec;
+    rec.raw = rec.data = bytes;
     rec.size = rec.raw_size = size;
     batch_output unused;
     record_work w{pass, rec, bytes, unused, scratch};

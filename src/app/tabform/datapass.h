@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,18 +65,25 @@ struct data_pass {
     int64_t longest = 0;              // the largest record length a table's layout has
 };
 
-// A batch of records, copied out of the framer's buffer.
+// A batch of records: in the framer's buffers, which the batch holds, or
+// copied into its own bytes (reserved up front, so they never move).
 struct batch_record {
-    size_t raw = 0, raw_size = 0;     // in the batch's bytes
-    size_t data = 0, size = 0;
+    const uint8_t* raw = nullptr;     // with its descriptor word or line end
+    size_t raw_size = 0;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
     int64_t number = 0, offset = 0;
 };
 struct batch_input {
+    std::vector<std::shared_ptr<const uint8_t[]>> holds;
     std::vector<uint8_t> bytes;
     std::vector<batch_record> records;
+    size_t total = 0;                 // raw bytes of the records
     void clear() {
+        holds.clear();
         bytes.clear();
         records.clear();
+        total = 0;
     }
 };
 

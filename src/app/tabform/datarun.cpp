@@ -130,13 +130,18 @@ struct output_file {
     }
 };
 
-// Output gathered from batches until there is enough to write.
+// Output gathered from batches until there is enough to write; a batch's
+// large output is written as it is, not copied first.
 struct pending {
     output_file* file;
     std::string text;
     void add(const char* data, size_t size) {
-        text.append(data, size);
-        if (text.size() >= kFlushAt) flush();
+        if (text.size() + size < kFlushAt) {
+            text.append(data, size);
+            return;
+        }
+        flush();
+        file->write(data, size);
     }
     void flush() {
         file->write(text.data(), text.size());
@@ -201,6 +206,11 @@ public:
         if (!compact_) return reader_.next(error, record);
         return next_compact(error, record);
     }
+
+    // Whether records stay in the framer's buffers, which hold() keeps.
+    bool holds() const { return !compact_; }
+    std::shared_ptr<const uint8_t[]> hold() const { return reader_.hold(); }
+    const uint8_t* buffer() const { return reader_.buffer(); }
 
     void close() {
         reader_.close();
@@ -380,16 +390,24 @@ bool commit(const data_pass& pass, pass_output& out, const batch_output& b, fail
     return true;
 }
 
-// Copies a record into a batch.
-void add_record(batch_input& in, const rf_record& r) {
+// Adds a record to a batch: in place, holding the framer's buffer it lies
+// in, or copied when the source keeps no buffer to hold.
+void add_record(batch_input& in, const rf_record& r, const record_source& source) {
     batch_record b;
-    b.raw = in.bytes.size();
+    b.raw = r.raw;
+    b.data = r.data;
+    if (source.holds()) {
+        if (in.holds.empty() || in.holds.back().get() != source.buffer()) in.holds.push_back(source.hold());
+    } else {
+        b.raw = in.bytes.data() + in.bytes.size();
+        b.data = b.raw + (r.data - r.raw);
+        in.bytes.insert(in.bytes.end(), r.raw, r.raw + r.raw_size);
+    }
     b.raw_size = r.raw_size;
-    b.data = b.raw + static_cast<size_t>(r.data - r.raw);
     b.size = r.size;
     b.number = r.number;
     b.offset = r.offset;
-    in.bytes.insert(in.bytes.end(), r.raw, r.raw + r.raw_size);
+    in.total += r.raw_size;
     in.records.push_back(b);
 }
 
@@ -420,7 +438,11 @@ bool read_and_decode(data_pass& pass, pass_output& out, int threads) {
             j.decoded = false;
             rf_record record{};
             int got = 0;
-            while (j.in.bytes.size() < kBatchBytes && (got = source.next(error, record)) == 1) add_record(j.in, record);
+            // Copied records must never move: the bytes hold the batch's
+            // whole, one record beyond its size at most.
+            if (!source.holds()) j.in.bytes.reserve(kBatchBytes + static_cast<size_t>(pass.longest));
+            while (j.in.total < kBatchBytes && (got = source.next(error, record)) == 1)
+                add_record(j.in, record, source);
             if (got <= 0) end = true;
             // The records before the error are decoded and committed first,
             // so that a STOP or MAXREJECTS among them is what is reported.

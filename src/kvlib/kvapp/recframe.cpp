@@ -172,6 +172,7 @@ void rf_reader::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     buffer_.reset();
+    spares_.clear();
     capacity_ = length_ = 0;
     status_ = 0;
 }
@@ -314,6 +315,34 @@ bool rf_reader::grow(size_t n) {
     return true;
 }
 
+// Moves the bytes from `from` on into a buffer of at least `capacity`
+// bytes that no one holds, leaving the held one to its holders.
+bool rf_reader::replace(size_t capacity, size_t from) {
+    std::shared_ptr<uint8_t[]> fresh;
+    size_t fresh_capacity = 0;
+    for (auto& [spare, size] : spares_) {
+        if (spare.use_count() != 1 || size < capacity) continue;
+        fresh.swap(spare);
+        fresh_capacity = size;
+        break;
+    }
+    if (!fresh) {
+        uint8_t* bytes = new (std::nothrow) uint8_t[capacity];
+        if (!bytes) {
+            read_errno_ = ENOMEM;
+            return false;
+        }
+        fresh.reset(bytes);
+        fresh_capacity = capacity;
+    }
+    std::erase_if(spares_, [&](const auto& s) { return !s.first || s.second < capacity; });
+    std::memcpy(fresh.get(), buffer_.get() + from, length_ - from);
+    spares_.emplace_back(std::move(buffer_), capacity_);
+    buffer_ = std::move(fresh);
+    capacity_ = fresh_capacity;
+    return true;
+}
+
 // Makes the `n` bytes at file offset `at` (at or after buffer_offset_, not
 // after the buffered bytes) stand in the buffer; fewer only at the end of
 // the file. Returns how many do, or -1 after a failed read.
@@ -321,8 +350,14 @@ int64_t rf_reader::fill(int64_t at, int64_t n) {
     size_t from = static_cast<size_t>(at - buffer_offset_);
     const size_t need = static_cast<size_t>(n);
     if (from + need <= length_) return n;
-    if (from) {
+    // Bytes past the buffered ones are read in place even while it is
+    // held; only moving the rest to its front needs a buffer of its own.
+    if (from && buffer_.use_count() > 1) {
+        if (!replace(std::max(capacity_, need), from)) return -1;
+    } else if (from) {
         std::memmove(buffer_.get(), buffer_.get() + from, length_ - from);
+    }
+    if (from) {
         length_ -= from;
         buffer_offset_ = at;
         from = 0;

@@ -2,9 +2,11 @@
 // (FIXED, V, VB, LINE), and record-aligned byte ranges of such a file for
 // converting it in parts.
 //
-// Invariants: the reader holds one buffer, as large as the larger of the
-// buffer size and the largest record; a record is handed out in place,
-// never copied, and stays valid until the next call. Every byte of the
+// Invariants: the reader reads into one buffer, as large as the larger of
+// the buffer size and the largest record; a record is handed out in place,
+// never copied, and stays valid until the next call, or for as long as a
+// copy of its buffer from hold() is kept: the reader then reads on into
+// another buffer (one let go by its holders, or a new one). Every byte of the
 // part read is in exactly one record's raw bytes or in a block descriptor
 // word, in file order, or the reader stops with an error naming the record
 // number and byte offset where the bytes stop matching the framing: a tail
@@ -85,6 +87,12 @@ public:
     // at the end, the end of the part read.
     int64_t offset() const { return cursor_.offset; }
 
+    // The buffer the last record handed out lies in. Records are kept past
+    // the next call without copying them by keeping this.
+    std::shared_ptr<const uint8_t[]> hold() const { return buffer_; }
+    // That buffer's address, to tell whether it is one already held.
+    const uint8_t* buffer() const { return buffer_.get(); }
+
 private:
     // The descriptor walk is shared with the splits (recframe_internal.h);
     // these are what it asks of a reader.
@@ -107,8 +115,13 @@ private:
     int fd_ = -1;
     std::string path_;
     rf_options options_;
-    std::unique_ptr<uint8_t[]> buffer_;
+    bool replace(size_t capacity, size_t from);
+
+    std::shared_ptr<uint8_t[]> buffer_;
     size_t capacity_ = 0;
+    // Buffers given up while held, with their capacities: reused once
+    // their holders let go.
+    std::vector<std::pair<std::shared_ptr<uint8_t[]>, size_t>> spares_;
     int64_t buffer_offset_ = 0;  // the file offset of buffer_[0]
     size_t length_ = 0;          // bytes in the buffer
     bool at_eof_ = false;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <random>
 #include <string>
 #include <vector>
@@ -287,6 +288,44 @@ TEST(RecFrame, SplitsGiveBackTheWholeFile) {
             }
             EXPECT_EQ(at, static_cast<int64_t>(file.size()));
             EXPECT_TRUE(joined == whole.records) << rf_framing_name(f) << " in " << count;
+        }
+    }
+}
+
+// Records kept past the next call by holding their buffer, as batches
+// decoded on other threads keep them, are the bytes read; holds let go in
+// a window of records let the reader reuse their buffers.
+TEST(RecFrame, HeldRecordsStayWhileTheReaderReadsOn) {
+    std::mt19937 rng(7);
+    for (rf_framing f : {rf_framing::fixed, rf_framing::v, rf_framing::vb, rf_framing::line}) {
+        const std::string path = test_files::write_scratch("held.dat", generated(f, rng));
+        for (size_t buffer : {size_t{16}, size_t{64}, size_t{0}}) {
+            const rf_options o = opts(f, 7, buffer);
+            const outcome expected = read_all(path, o);
+            ASSERT_EQ(expected.status, 0) << expected.error;
+            struct kept {
+                std::shared_ptr<const uint8_t[]> hold;
+                const uint8_t* raw;
+                size_t size;
+            };
+            std::deque<kept> window;
+            rf_reader reader;
+            std::string error;
+            ASSERT_EQ(reader.open(error, path, o), 1) << error;
+            rf_record r;
+            size_t n = 0;
+            while (reader.next(error, r) == 1) {
+                window.push_back({reader.hold(), r.raw, r.raw_size});
+                if (window.size() > 12) window.pop_front();
+                // Every kept record still holds its bytes after the reads since.
+                for (size_t k = 0; k < window.size(); ++k) {
+                    const rec& want = expected.records[n + 1 - window.size() + k];
+                    ASSERT_EQ(std::string(reinterpret_cast<const char*>(window[k].raw), window[k].size), want.raw)
+                        << rf_framing_name(f) << ", buffer " << buffer << ", record " << want.number;
+                }
+                ++n;
+            }
+            EXPECT_EQ(n, expected.records.size());
         }
     }
 }
