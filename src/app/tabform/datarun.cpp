@@ -45,6 +45,7 @@ namespace {
 // chunks of about the same size.
 constexpr size_t kBatchBytes = 1 << 20;
 constexpr size_t kFlushAt = 1 << 20;
+constexpr size_t kWriteAsItIs = 64 << 10;
 
 bool g_rejected = false;
 
@@ -136,8 +137,9 @@ struct pending {
     output_file* file;
     std::string text;
     void add(const char* data, size_t size) {
-        if (text.size() + size < kFlushAt) {
+        if (size < kWriteAsItIs) {
             text.append(data, size);
+            if (text.size() >= kFlushAt) flush();
             return;
         }
         flush();

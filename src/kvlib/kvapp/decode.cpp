@@ -704,18 +704,24 @@ bool dp_decode_record(const dp_plan& plan, const uint8_t* record, size_t size, d
     char* const start = row.end();
     writer w{plan, start, start + plan.row_bound};
     bool rejected = false;
-    for (size_t i = 0; i < plan.fields.size(); ++i) {
-        const dp_field& f = plan.fields[i];
-        if (i) w.put(plan.separator);
+    const int32_t* const offsets = place ? place->offsets : nullptr;
+    // In locals: a store through the row's char pointer may alias anything,
+    // so members would be loaded again after every byte written.
+    const dp_field* const fields = plan.fields.data();
+    const size_t count = plan.fields.size();
+    const char separator = plan.separator;
+    for (size_t i = 0; i < count; ++i) {
+        const dp_field& f = fields[i];
+        if (i) w.put(separator);
         char* const mark = w.out;
-        if (f.kind == dp_kind::ordinal) {
+        if (f.kind == dp_kind::ordinal) [[unlikely]] {
             const int64_t number = place && place->numbers ? place->numbers[f.level] : 1;
             w.out = std::to_chars(w.out, w.out + 24, number).ptr;
             continue;
         }
         int32_t offset = f.offset;
-        if (place && place->offsets) [[unlikely]] {
-            offset = place->offsets[i];
+        if (offsets) [[unlikely]] {
+            offset = offsets[i];
             if (offset == kDpAbsent) {
                 if (f.nullable) {
                     w.null_value();
