@@ -9,7 +9,10 @@
 // file order, so the files do not depend on the number of threads. Rows,
 // reject and load files are written beside their names and put in place
 // with the DDL only when the run ends well. Memory does not grow with the
-// data: a bounded number of batches of bounded size are in flight.
+// data: a bounded number of batches of bounded size are in flight. A part
+// of a file (START, LENGTH) numbers its records as the whole file does and
+// writes header lines only when it starts the file, so that the outputs of
+// the parts, concatenated in order, are those of the whole file.
 #include "tabform/datarun.h"
 
 #include <algorithm>
