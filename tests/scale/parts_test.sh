@@ -49,6 +49,15 @@ for framing in FIXED V VB; do
         convert "t$n" big.dat "$framing" THREADS "$n"
         same t1 "t$n" "$framing on $n threads"
     done
+    # A file that ends inside a record fails at the same record, with the
+    # same message, whatever reads it.
+    head -c -7 big.dat > cut.dat
+    for n in 1 2; do
+        "$tabcopy" DATA c.cpy cut.dat FRAMING "$framing" THREADS "$n" < /dev/null > /dev/null 2> "cut$n.err" &&
+            fail "$framing: a file that ends inside a record was converted"
+        sed 's/^[0-9-]* [0-9:]* //' "cut$n.err" > "cut$n.txt"
+    done
+    cmp -s cut1.txt cut2.txt || fail "$framing: the cut file's message differs on 2 threads: $(cat cut2.txt)"
 
     # Parts: a smaller file, split every way from 1 to 16.
     ./datagen customer 1500 small.dat "$framing" BAD 53

@@ -405,12 +405,14 @@ struct record_work {
 
 }  // namespace
 
+void decode_record(const data_pass& pass, const batch_record& rec, batch_output& out, pass_scratch& scratch) {
+    record_work w{pass, rec, rec.data, out, scratch};
+    w.run();
+}
+
 void decode_batch(const data_pass& pass, const batch_input& in, batch_output& out, pass_scratch& scratch) {
     out.reset(pass.tables.size());
-    for (const batch_record& rec : in.records) {
-        record_work w{pass, rec, rec.data, out, scratch};
-        w.run();
-    }
+    for (const batch_record& rec : in.records) decode_record(pass, rec, out, scratch);
 }
 
 int64_t compact_length(const data_pass& pass, const uint8_t* bytes, size_t size, pass_scratch& scratch) {

@@ -129,6 +129,8 @@ bool prepare_pass(std::string& error, data_pass& pass, const dp_options& options
 
 // Decodes every record of `in` into `out` (reset first).
 void decode_batch(const data_pass& pass, const batch_input& in, batch_output& out, pass_scratch& scratch);
+// Decodes one record into `out`, after what it holds (reset it first).
+void decode_record(const data_pass& pass, const batch_record& rec, batch_output& out, pass_scratch& scratch);
 
 // The length of the record that starts at `bytes` (`size` of them at
 // hand) as its OCCURS DEPENDING ON counts make it, for FIXED files that do

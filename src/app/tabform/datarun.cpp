@@ -212,6 +212,8 @@ public:
         return next_compact(error, record);
     }
 
+    int64_t file_size() const { return compact_ ? -1 : reader_.file_size(); }
+
     // Whether records stay in the framer's buffers, which hold() keeps.
     bool holds() const { return !compact_; }
     std::shared_ptr<const uint8_t[]> hold() const { return reader_.hold(); }
@@ -286,6 +288,11 @@ public:
         batch_input in;
         batch_output out;
         bool decoded = false;
+        // A FIXED file's records are not framed in turn: each job reads
+        // its own byte range, on its worker.
+        bool ranged = false;
+        rf_options range;
+        std::string error;  // why its range could not be read to its end
     };
     void submit(job* j) {
         {
@@ -302,6 +309,7 @@ public:
 private:
     void work() {
         pass_scratch scratch;
+        rf_reader reader;
         for (;;) {
             job* j = nullptr;
             {
@@ -311,13 +319,30 @@ private:
                 j = queue_.front();
                 queue_.pop_front();
             }
-            decode_batch(pass_, j->in, j->out, scratch);
+            if (j->ranged) decode_range(*j, reader, scratch);
+            else decode_batch(pass_, j->in, j->out, scratch);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 j->decoded = true;
             }
             finished_.notify_all();
         }
+    }
+
+    // The records of a job's range, read and decoded here, in place.
+    void decode_range(job& j, rf_reader& reader, pass_scratch& scratch) {
+        j.out.reset(pass_.tables.size());
+        j.error.clear();
+        std::string error;
+        if (!reader.open(error, pass_.data_path, j.range)) {
+            j.error = error;
+            return;
+        }
+        rf_record r{};
+        int got = 0;
+        while ((got = reader.next(error, r)) == 1)
+            decode_record(pass_, batch_record{r.raw, r.raw_size, r.data, r.size, r.number, r.offset}, j.out, scratch);
+        if (got < 0) j.error = error;
     }
 
     const data_pass& pass_;
@@ -416,8 +441,121 @@ void add_record(batch_input& in, const rf_record& r, const record_source& source
     in.records.push_back(b);
 }
 
-// Reads the file in batches, decodes them on `threads` threads and
-// commits them in order. False when the run must end.
+// One thread: records decoded straight from the framer into one output,
+// committed after each batch's worth of records, as batches would be.
+bool decode_here(data_pass& pass, pass_output& out, record_source& source, pass_scratch& scratch, failure& why) {
+    batch_output b;
+    b.reset(pass.tables.size());
+    std::string error;
+    rf_record r{};
+    size_t taken = 0;
+    int got = 0;
+    while ((got = source.next(error, r)) == 1) {
+        decode_record(pass, batch_record{r.raw, r.raw_size, r.data, r.size, r.number, r.offset}, b, scratch);
+        taken += r.raw_size;
+        if (taken < kBatchBytes) continue;
+        if (!commit(pass, out, b, why)) return false;
+        b.reset(pass.tables.size());
+        taken = 0;
+    }
+    if (!commit(pass, out, b, why)) return false;
+    if (got < 0) why = failure{1302, "", error, 0, 0};
+    return got == 0;
+}
+
+// The byte ranges of the batches of a FIXED file, which workers read
+// themselves: record-aligned, numbered from the part's first record. Not
+// active for other framings, nor for a file that is no regular file.
+class ranges {
+public:
+    ranges(const data_pass& pass, const record_source& source) {
+        const data_options& o = pass.options;
+        lrecl_ = pass_lrecl(pass);
+        if (o.framing != rf_framing::fixed || o.odo_compact || source.file_size() < 0 || lrecl_ <= 0) return;
+        active_ = true;
+        step_ = std::max<int64_t>(1, static_cast<int64_t>(kBatchBytes) / lrecl_) * lrecl_;
+        at_ = o.start;
+        end_ = o.length >= 0 ? std::min(o.start + o.length, source.file_size()) : source.file_size();
+        number_ = first_record_of(o, lrecl_);
+        base_.framing = rf_framing::fixed;
+        base_.lrecl = lrecl_;
+        base_.buffer_size = static_cast<size_t>(step_ + lrecl_);
+    }
+    bool active() const { return active_; }
+    // The next range; false when the part has no more.
+    bool take(rf_options& range) {
+        if (at_ >= end_) return false;
+        range = base_;
+        range.start = at_;
+        range.end = std::min(at_ + step_, end_);
+        range.first_record = number_;
+        at_ += step_;
+        number_ += step_ / lrecl_;
+        return true;
+    }
+
+private:
+    bool active_ = false;
+    int64_t lrecl_ = 0, step_ = 0, at_ = 0, end_ = 0, number_ = 1;
+    rf_options base_;
+};
+
+// Batches of records decoded by `threads` workers and committed in order.
+bool decode_on_workers(data_pass& pass, pass_output& out, record_source& source, int threads, failure& why) {
+    // Twice as many batches as workers: one filling, one being written.
+    const size_t slots = static_cast<size_t>(threads) * 2 + 1;
+    std::vector<workers::job> jobs(slots);
+    // Declared after the jobs: it stops its workers before they go away.
+    workers pool(pass, threads);
+    std::deque<workers::job*> in_flight;
+    std::string error;
+    size_t next_slot = 0;
+    bool ok = true, end = false;
+    ranges next(pass, source);
+    while (ok && (!end || !in_flight.empty())) {
+        if (!end && in_flight.size() < slots) {
+            workers::job& j = jobs[next_slot];
+            next_slot = (next_slot + 1) % slots;
+            j.in.clear();
+            j.decoded = false;
+            j.ranged = next.active();
+            if (j.ranged) {
+                end = !next.take(j.range);
+            } else {
+                rf_record record{};
+                int got = 0;
+                // Copied records must never move: the bytes hold the
+                // batch's whole, one record beyond its size at most.
+                if (!source.holds()) j.in.bytes.reserve(kBatchBytes + static_cast<size_t>(pass.longest));
+                while (j.in.total < kBatchBytes && (got = source.next(error, record)) == 1)
+                    add_record(j.in, record, source);
+                if (got <= 0) end = true;
+                // The records before the error are decoded and committed
+                // first, so that a STOP or MAXREJECTS among them is what is
+                // reported.
+                if (got < 0) why = failure{1302, "", error, 0, 0};
+            }
+            if (!end || !j.ranged) {
+                pool.submit(&j);
+                in_flight.push_back(&j);
+            }
+            if (in_flight.size() < slots && !end) continue;
+            if (in_flight.empty()) break;
+        }
+        workers::job* oldest = in_flight.front();
+        pool.wait(oldest);
+        in_flight.pop_front();
+        if (ok) ok = commit(pass, out, oldest->out, why);
+        if (ok && !oldest->error.empty()) {
+            why = failure{1302, "", oldest->error, 0, 0};
+            ok = false;
+        }
+    }
+    return ok && !why.code;
+}
+
+// Reads the file and decodes it on `threads` threads, committing in file
+// order. False when the run must end.
 bool read_and_decode(data_pass& pass, pass_output& out, int threads) {
     pass_scratch scratch;
     record_source source(pass, scratch);
@@ -426,50 +564,10 @@ bool read_and_decode(data_pass& pass, pass_output& out, int threads) {
         kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1301, {pass.tables[0].def->table_name, error});
         return false;
     }
-    // Twice as many batches as workers: one filling, one being written.
-    const size_t slots = static_cast<size_t>(threads) * 2 + 1;
-    std::vector<workers::job> jobs(slots);
-    std::unique_ptr<workers> pool;
-    if (threads > 1) pool = std::make_unique<workers>(pass, threads);
-    std::deque<workers::job*> in_flight;
-    size_t next_slot = 0;
-    bool ok = true, end = false;
     failure why;
-    while (ok && (!end || !in_flight.empty())) {
-        if (!end && in_flight.size() < slots) {
-            workers::job& j = jobs[next_slot];
-            next_slot = (next_slot + 1) % slots;
-            j.in.clear();
-            j.decoded = false;
-            rf_record record{};
-            int got = 0;
-            // Copied records must never move: the bytes hold the batch's
-            // whole, one record beyond its size at most.
-            if (!source.holds()) j.in.bytes.reserve(kBatchBytes + static_cast<size_t>(pass.longest));
-            while (j.in.total < kBatchBytes && (got = source.next(error, record)) == 1)
-                add_record(j.in, record, source);
-            if (got <= 0) end = true;
-            // The records before the error are decoded and committed first,
-            // so that a STOP or MAXREJECTS among them is what is reported.
-            if (got < 0) why = failure{1302, "", error, 0, 0};
-            if (pool) {
-                pool->submit(&j);
-            } else {
-                decode_batch(pass, j.in, j.out, scratch);
-                j.decoded = true;
-            }
-            in_flight.push_back(&j);
-            if (pool && in_flight.size() < slots && !end) continue;
-        }
-        workers::job* oldest = in_flight.front();
-        if (pool) pool->wait(oldest);
-        in_flight.pop_front();
-        if (ok) ok = commit(pass, out, oldest->out, why);
-    }
-    // The workers stop before the batches they decode go away.
-    pool.reset();
+    const bool ok = threads > 1 ? decode_on_workers(pass, out, source, threads, why)
+                                : decode_here(pass, out, source, scratch, why);
     source.close();
-    if (ok && why.code) ok = false;
     if (!ok) why.raise(pass);
     return ok;
 }

@@ -178,7 +178,14 @@ void rf_reader::close() {
 }
 
 int rf_reader::open(std::string& error, const std::string& path, const rf_options& options) {
-    close();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    status_ = 0;
+    length_ = 0;
+    if (buffer_.use_count() > 1) {
+        buffer_.reset();
+        capacity_ = 0;
+    }
     if (!rf_open_file(error, path, options, fd_, file_size_)) return 0;
     path_ = path;
     options_ = options;

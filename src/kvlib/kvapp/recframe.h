@@ -73,7 +73,8 @@ public:
     rf_reader& operator=(const rf_reader&) = delete;
 
     // 1, or 0 with an error text naming the file and what is wrong (the
-    // system's error, or options the file or framing cannot take).
+    // system's error, or options the file or framing cannot take). A
+    // reader opened again keeps its buffer when no one holds it.
     int open(std::string& error, const std::string& path, const rf_options& options);
     // 1: a record, valid until the next call; 0: the end of the part read;
     // -1: the file does not match its framing, or cannot be read. The text
@@ -92,6 +93,8 @@ public:
     std::shared_ptr<const uint8_t[]> hold() const { return buffer_; }
     // That buffer's address, to tell whether it is one already held.
     const uint8_t* buffer() const { return buffer_.get(); }
+    // The size of the file open; -1 for one that is no regular file.
+    int64_t file_size() const { return file_size_; }
 
 private:
     // The descriptor walk is shared with the splits (recframe_internal.h);

@@ -326,6 +326,14 @@ TEST(RecFrame, HeldRecordsStayWhileTheReaderReadsOn) {
                 ++n;
             }
             EXPECT_EQ(n, expected.records.size());
+            // Opened again, the reader must leave the held buffers alone.
+            ASSERT_EQ(reader.open(error, path, o), 1) << error;
+            while (reader.next(error, r) == 1) {
+            }
+            for (size_t k = 0; k < window.size(); ++k)
+                EXPECT_EQ(std::string(reinterpret_cast<const char*>(window[k].raw), window[k].size),
+                          expected.records[n - window.size() + k].raw)
+                    << rf_framing_name(f) << ", buffer " << buffer << ", after opening again";
         }
     }
 }
