@@ -140,11 +140,11 @@ bool prepare_table(std::string& error, data_pass& pass, table_run& t, const dp_o
 }  // namespace
 
 void batch_output::reset(size_t tables) {
-    if (rows.size() != tables) rows = std::vector<dp_buffer>(tables);
+    if (rows.size() != tables) rows = line_vector<dp_buffer>(tables);
     for (dp_buffer& r : rows) r.clear();
     rejects.clear();
     log.clear();
-    counts = pass_counts{};
+    counts.read = counts.unmatched = counts.rejected = counts.longer = 0;
     counts.records.assign(tables, 0);
     counts.rejected_of.assign(tables, 0);
     counts.rows.assign(tables, 0);

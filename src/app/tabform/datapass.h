@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -47,12 +48,34 @@ struct table_run {
     bool header = false;
 };
 
+// Storage of its own cache lines: what a worker writes for every record
+// must share no line with what another worker writes (batches' small
+// blocks would otherwise sit side by side in one thread's heap, and each
+// record would pass the line from core to core).
+inline constexpr size_t kCacheLine = 64;
+template <typename T>
+struct line_allocator {
+    using value_type = T;
+    line_allocator() = default;
+    template <typename U>
+    line_allocator(const line_allocator<U>&) {}
+    T* allocate(size_t n) {
+        const size_t bytes = (n * sizeof(T) + kCacheLine - 1) / kCacheLine * kCacheLine;
+        return static_cast<T*>(::operator new(bytes, std::align_val_t{kCacheLine}));
+    }
+    void deallocate(T* p, size_t) { ::operator delete(p, std::align_val_t{kCacheLine}); }
+    template <typename U>
+    bool operator==(const line_allocator<U>&) const { return true; }
+};
+template <typename T>
+using line_vector = std::vector<T, line_allocator<T>>;
+
 // The counts of a pass, per table and for the file.
 struct pass_counts {
     int64_t read = 0, unmatched = 0, rejected = 0, longer = 0;
-    std::vector<int64_t> records;     // per table: records routed to it (a record's table)
-    std::vector<int64_t> rejected_of; // per table: of those, rejected
-    std::vector<int64_t> rows;        // per table: rows written
+    line_vector<int64_t> records;     // per table: records routed to it (a record's table)
+    line_vector<int64_t> rejected_of; // per table: of those, rejected
+    line_vector<int64_t> rows;        // per table: rows written
 };
 
 struct data_pass {
@@ -90,7 +113,7 @@ struct batch_input {
 // What a batch gave: rows per table, rejects, log lines, counts, and the
 // first record ONERROR STOP ends the run at (number 0: none).
 struct batch_output {
-    std::vector<dp_buffer> rows;
+    line_vector<dp_buffer> rows;
     dp_buffer rejects;
     std::string log;
     pass_counts counts;
@@ -107,7 +130,7 @@ struct pass_scratch {
     std::vector<int64_t> numbers;
     std::vector<int64_t> counts;      // of the record's OCCURS DEPENDING ON tables
     std::vector<size_t> marks;
-    std::vector<int64_t> row_counts;
+    line_vector<int64_t> row_counts;
     dp_buffer scratch;
 };
 

@@ -284,7 +284,8 @@ public:
         wake_.notify_all();
         for (std::thread& t : threads_) t.join();
     }
-    struct job {
+    // On lines of its own: the main thread fills one while a worker decodes the next.
+    struct alignas(kCacheLine) job {
         batch_input in;
         batch_output out;
         bool decoded = false;
