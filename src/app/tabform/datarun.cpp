@@ -628,6 +628,28 @@ bool open_outputs(const data_pass& pass, pass_output& out, FILE* stdout_rows) {
     return true;
 }
 
+// A file whose records are routed by WHEN, or shared by several tables,
+// has rejects that are no single table's: they are reported as the file's.
+bool routes_records(const data_pass& pass) {
+    return pass.tops.size() > 1 || pass.tables[static_cast<size_t>(pass.tops[0])].has_when;
+}
+
+// "2 of table DETAILS, 1 meeting no WHEN condition": the file's rejects by
+// where they were headed, adding up to its count.
+std::string rejects_by_table(const data_pass& pass, const pass_counts& totals) {
+    std::string parts;
+    auto add = [&parts](int64_t count, const std::string& what) {
+        if (!count) return;
+        if (!parts.empty()) parts += ", ";
+        parts += std::to_string(count) + " " + what;
+    };
+    for (int32_t top : pass.tops)
+        add(totals.rejected_of[static_cast<size_t>(top)],
+            "of table " + pass.tables[static_cast<size_t>(top)].def->table_name);
+    if (!pass.options.unmatched_skip) add(totals.unmatched, "meeting no WHEN condition");
+    return parts;
+}
+
 void report_counts(const data_pass& pass, const pass_output& out) {
     for (size_t t = 0; t < pass.tables.size(); ++t) {
         const table_run& run = pass.tables[t];
@@ -647,7 +669,12 @@ void report_counts(const data_pass& pass, const pass_output& out) {
     if (out.totals.longer)
         kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1307,
                        {first, out.totals.longer, pass.data_path, pass.longest});
-    if (out.totals.rejected)
+    if (!out.totals.rejected) return;
+    if (routes_records(pass))
+        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1314,
+                       {pass.data_path, out.totals.rejected, rejects_by_table(pass, out.totals), pass.rejects_name,
+                        pass.log_name});
+    else
         kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1306,
                        {first, out.totals.rejected, pass.rejects_name, pass.log_name});
 }
