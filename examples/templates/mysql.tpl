@@ -151,5 +151,9 @@ ROWFORMAT MYSQL
 # The client must allow local files: mariadb --local-infile=1 (mysql
 # --local-infile=1), run from the folder tabcopy ran in. MariaDB servers
 # allow them by default; a MySQL 8 server only after
-# SET GLOBAL local_infile = ON.
+# SET GLOBAL local_infile = ON. A local LOAD DATA turns a row the server
+# refuses (a foreign key that fails, a value cut) into a warning and goes
+# on, so each load shows its warnings: a load that kept every row prints
+# nothing.
 LOAD DATA LOCAL INFILE '?ROWSFILE' INTO TABLE ?TABLE CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\t' ESCAPED BY '\\' LINES TERMINATED BY '\n' (?COLUMNLIST);
+SHOW WARNINGS;
