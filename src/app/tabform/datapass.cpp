@@ -144,9 +144,10 @@ void batch_output::reset(size_t tables) {
     for (dp_buffer& r : rows) r.clear();
     rejects.clear();
     log.clear();
-    counts.read = counts.unmatched = counts.rejected = counts.longer = 0;
+    counts.read = counts.unmatched = counts.rejected = 0;
     counts.records.assign(tables, 0);
     counts.rejected_of.assign(tables, 0);
+    counts.longer_of.assign(tables, 0);
     counts.rows.assign(tables, 0);
     stop_record = stop_offset = 0;
     stop_detail.clear();
@@ -377,7 +378,8 @@ struct record_work {
             reject(fault);
             return;
         }
-        if (static_cast<int64_t>(rec.size) > t.plan.record_length - total_shift(t)) ++out.counts.longer;
+        if (static_cast<int64_t>(rec.size) > t.plan.record_length - total_shift(t))
+            ++out.counts.longer_of[static_cast<size_t>(top)];
         // A record of one row: the decoder takes back a row it rejects.
         if (t.children.empty()) {
             if (rows_of(static_cast<size_t>(top))) return;

@@ -72,9 +72,10 @@ using line_vector = std::vector<T, line_allocator<T>>;
 
 // The counts of a pass, per table and for the file.
 struct pass_counts {
-    int64_t read = 0, unmatched = 0, rejected = 0, longer = 0;
+    int64_t read = 0, unmatched = 0, rejected = 0;
     line_vector<int64_t> records;     // per table: records routed to it (a record's table)
     line_vector<int64_t> rejected_of; // per table: of those, rejected
+    line_vector<int64_t> longer_of;   // per table: of those, longer than its layout
     line_vector<int64_t> rows;        // per table: rows written
 };
 

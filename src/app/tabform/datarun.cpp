@@ -404,6 +404,7 @@ bool commit(const data_pass& pass, pass_output& out, const batch_output& b, fail
         out.row_text[t].add(b.rows[t].data(), b.rows[t].size());
         out.totals.records[t] += b.counts.records[t];
         out.totals.rejected_of[t] += b.counts.rejected_of[t];
+        out.totals.longer_of[t] += b.counts.longer_of[t];
         out.totals.rows[t] += b.counts.rows[t];
     }
     out.reject_bytes.add(b.rejects.data(), b.rejects.size());
@@ -411,7 +412,6 @@ bool commit(const data_pass& pass, pass_output& out, const batch_output& b, fail
     out.totals.read += b.counts.read;
     out.totals.unmatched += b.counts.unmatched;
     out.totals.rejected += b.counts.rejected;
-    out.totals.longer += b.counts.longer;
     if (out.sample.size() < 4096) out.sample.insert(out.sample.end(), b.sample.begin(), b.sample.end());
     const int64_t limit = pass.options.max_rejects;
     if (limit > 0 && out.totals.rejected >= limit) {
@@ -611,6 +611,7 @@ bool open_outputs(const data_pass& pass, pass_output& out, FILE* stdout_rows) {
     out.row_text.resize(pass.tables.size());
     out.totals.records.assign(pass.tables.size(), 0);
     out.totals.rejected_of.assign(pass.tables.size(), 0);
+    out.totals.longer_of.assign(pass.tables.size(), 0);
     out.totals.rows.assign(pass.tables.size(), 0);
     for (size_t t = 0; t < pass.tables.size(); ++t) {
         if (stdout_rows) {
@@ -662,13 +663,16 @@ void report_counts(const data_pass& pass, const pass_output& out) {
                            {run.def->table_name, out.totals.rows[t], out.rows[t].name,
                             pass.tables[static_cast<size_t>(run.top)].def->table_name});
     }
-    const std::string& first = pass.tables[0].def->table_name;
     if (out.totals.unmatched)
         kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1310,
                        {pass.data_path, out.totals.unmatched, pass.options.unmatched_skip ? "skipped" : "rejected"});
-    if (out.totals.longer)
-        kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1307,
-                       {first, out.totals.longer, pass.data_path, pass.longest});
+    for (int32_t top : pass.tops) {
+        const int64_t longer = out.totals.longer_of[static_cast<size_t>(top)];
+        const def_entry& def = *pass.tables[static_cast<size_t>(top)].def;
+        if (longer)
+            kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1307,
+                           {def.table_name, longer, pass.data_path, layout_length(def)});
+    }
     if (!out.totals.rejected) return;
     if (routes_records(pass))
         kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1314,
@@ -676,7 +680,7 @@ void report_counts(const data_pass& pass, const pass_output& out) {
                         pass.log_name});
     else
         kvRaiseMessage(KV_SITE_FN(kModule, "convert_data"), 1306,
-                       {first, out.totals.rejected, pass.rejects_name, pass.log_name});
+                       {pass.tables[0].def->table_name, out.totals.rejected, pass.rejects_name, pass.log_name});
 }
 
 // Converts the data file of a prepared pass. False when the run must end.
