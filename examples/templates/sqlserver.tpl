@@ -12,8 +12,15 @@
 # Limits: CHAR and VARCHAR 8000 bytes, beyond that VARCHAR(MAX); DECIMAL
 # 38 digits. A decimal of more than 38 digits, or a binary field with more
 # than 38 decimal places, has no exact SQL Server type: tabcopy stops with
-# a message naming the type rather than write a lossy one. The fixed-size
-# columns of a row (CHAR, numbers) must fit in 8060 bytes.
+# a message naming the type rather than write a lossy one.
+#
+# Row size: a CREATE TABLE whose fixed-size columns (CHAR, NCHAR, numbers)
+# could need more than a row's 8060 bytes is refused; variable-size ones
+# (VARCHAR, NVARCHAR, the MAX types) move to overflow pages as needed and
+# count nothing. MAXROWSIZE below gives what is left of the 8060, and the
+# seventh word of a type-map row the bytes a column of that row takes:
+# tabcopy makes the longest character columns VARCHAR (NVARCHAR) until
+# the row fits, or stops with a message when it cannot.
 
 # Table Creation Section
 CREATE TABLE ?TABLE
@@ -31,31 +38,46 @@ CREATE TABLE ?TABLE
 );
 
 # Column Type Mapping Section
-# type     SQL type          size  scale  precision-limit  scale-limit
-CHAR       CHAR              Y     N      8000             N
-CHAR       VARCHAR(MAX)      N     N      N                N
-VARCHAR    VARCHAR           Y     N      8000             N
-VARCHAR    VARCHAR(MAX)      N     N      N                N
-# National and DBCS text (PIC N, PIC G), sized in characters: NCHAR 4000,
-# beyond that NVARCHAR(MAX).
-NCHAR      NCHAR             Y     N      4000             N
-NCHAR      NVARCHAR(MAX)     N     N      N                N
-SMALLINT   SMALLINT          N     N      N                N
-INTEGER    INT               N     N      N                N
-LARGEINT   BIGINT            N     N      N                N
+# type     SQL type          size  scale  precision-limit  scale-limit  row bytes
+CHAR       CHAR              Y     N      8000             N            Y
+CHAR       VARCHAR(MAX)      N     N      N                N            0
+VARCHAR    VARCHAR           Y     N      8000             N            0
+VARCHAR    VARCHAR(MAX)      N     N      N                N            0
+# National and DBCS text (PIC N, PIC G), sized in characters of two
+# bytes: NCHAR 4000, beyond that NVARCHAR(MAX).
+NCHAR      NCHAR             Y     N      4000             N            Y*2
+NCHAR      NVARCHAR(MAX)     N     N      N                N            0
+# Character columns made variable to make the row fit (MAXROWSIZE).
+TEXT       VARCHAR           Y     N      8000             N            0
+TEXT       VARCHAR(MAX)      N     N      N                N            0
+NTEXT      NVARCHAR          Y     N      4000             N            0
+NTEXT      NVARCHAR(MAX)     N     N      N                N            0
+SMALLINT   SMALLINT          N     N      N                N            2
+INTEGER    INT               N     N      N                N            4
+LARGEINT   BIGINT            N     N      N                N            8
 # NUMERIC is a binary field with decimal places; its precision is 4, 9 or
 # 18 whatever its picture says, so its scale may exceed it (PIC V9(6)
-# COMP-4). The rows keep the scale within the declared precision.
-NUMERIC    DECIMAL           Y     Y      N                4
-NUMERIC    DECIMAL           9     Y      4                9
-NUMERIC    DECIMAL           Y     Y      N                9
-NUMERIC    DECIMAL           18    Y      9                18
-NUMERIC    DECIMAL           Y     Y      N                18
-NUMERIC    DECIMAL           38    Y      N                38
-REAL       REAL              N     N      N                N
-DOUBLE     FLOAT             N     N      N                N
-UDECIMAL   DECIMAL           Y     Y      38               N
-DECIMAL    DECIMAL           Y     Y      38               N
+# COMP-4). The rows keep the scale within the declared precision. DECIMAL
+# stores 5 bytes up to 9 digits, 9 up to 19, 13 up to 28, 17 up to 38;
+# rows are split where that changes.
+NUMERIC    DECIMAL           Y     Y      9                4            5
+NUMERIC    DECIMAL           Y     Y      N                4            9
+NUMERIC    DECIMAL           9     Y      4                9            5
+NUMERIC    DECIMAL           Y     Y      9                9            5
+NUMERIC    DECIMAL           Y     Y      N                9            9
+NUMERIC    DECIMAL           18    Y      9                18           9
+NUMERIC    DECIMAL           Y     Y      N                18           9
+NUMERIC    DECIMAL           38    Y      N                38           17
+REAL       REAL              N     N      N                N            4
+DOUBLE     FLOAT             N     N      N                N            8
+UDECIMAL   DECIMAL           Y     Y      9                N            5
+UDECIMAL   DECIMAL           Y     Y      19               N            9
+UDECIMAL   DECIMAL           Y     Y      28               N            13
+UDECIMAL   DECIMAL           Y     Y      38               N            17
+DECIMAL    DECIMAL           Y     Y      9                N            5
+DECIMAL    DECIMAL           Y     Y      19               N            9
+DECIMAL    DECIMAL           Y     Y      28               N            13
+DECIMAL    DECIMAL           Y     Y      38               N            17
 
 # Miscellaneous Parameters Section
 # Comment lines describe the record's groups, arrays and redefinitions.
@@ -77,6 +99,13 @@ MAXCOLUMNS 1024
 # Microsoft SQL Server documentation, "Database identifiers": names of at
 # most 128 characters.
 MAXNAMELENGTH 128
+# Microsoft SQL Server documentation, "Maximum capacity specifications"
+# and error 1701: 8060 bytes a row, less a header of 4 bytes, the column
+# count (2) and the null bitmap (a bit a column: 1 byte up to 8 columns).
+# A table of more columns has a byte less for each further 8; the limit
+# leaves those out (it never makes a table SQL Server takes change), so a
+# wide table within those few bytes of it may still be refused.
+MAXROWSIZE 8053
 
 # Reserved Words Section
 # A column or table name that is one of these words is written quoted.

@@ -113,6 +113,33 @@ mysql     | V9(30) COMP   | DECIMAL(65,30)
 mysql     | V9(31) COMP   | refused NUMERIC
 TABLE
 
+# SQL Server's row: a key of 4 bytes and CHAR columns of 4000, 4000 and
+# 49 bytes fill its 8053 and stay as they are; one byte more and the first
+# of the two largest becomes VARCHAR(4000).
+for last in 49 50; do
+    dir="$work/row-sqlserver-$last"
+    mkdir -p "$dir/templates"
+    cp "$src/examples/templates/sqlserver.tpl" "$dir/templates/"
+    printf '01 ROW-REC.
+   05 R-KEY PIC X(4).
+   05 R-A PIC X(4000).
+   05 R-B PIC X(4000).
+   05 R-C PIC X(%s).
+' \
+        "$last" > "$dir/row.cpy"
+    printf 'COBOLDEFSFILE row.cpy\nDDLTEMPLATEFILE templates/sqlserver.tpl\nDDLFILE row.sql PURGE\nFILE row DEF ROW-REC KEYCOLS (R-KEY);\n' \
+        > "$dir/run.par"
+    (cd "$dir" && "$tabcopy" PARAMFILE run.par > out.txt 2>&1) || true
+    want="CHAR(4000) CHAR(4000) CHAR($last)"
+    [ "$last" -eq 50 ] && want="VARCHAR(4000) CHAR(4000) CHAR(50)"
+    found=$(columns "$dir/row.sql" ROW | sed -n 's/^R_[ABC]|\([^|]*\)|.*/\1/p' | tr '\n' ' ' | sed 's/ $//')
+    if [ "$found" != "$want" ]; then
+        echo "FAILED: sqlserver, a row of $((8004 + last)) bytes: expected $want, got '$found'" >&2
+        cat "$dir/out.txt" >&2
+        failures=$((failures + 1))
+    fi
+done
+
 # The longest name each template's database takes (MAXNAMELENGTH): a
 # column name of that length is written, one character more is refused
 # with DD-263 and status 12.
