@@ -163,9 +163,9 @@ type_choice choose_type_row(const column_entry& column, bool off_row) {
 }
 
 int64_t row_bytes(const column_entry& column, const type_choice& choice) {
-    const row_bytes_spec spec = choice.row ? choice.row->row_bytes : row_bytes_spec{};
-    if (spec.fixed >= 0) return spec.fixed;
-    if (spec.per_unit > 0) return static_cast<int64_t>(spec.per_unit) * std::max(choice.precision, 0);
+    const row_bytes_rule rule = choice.row ? choice.row->row_bytes : row_bytes_rule{};
+    if (rule.fixed >= 0) return rule.fixed;
+    if (rule.per_unit > 0) return static_cast<int64_t>(rule.per_unit) * std::max(choice.precision, 0);
     return CD_stored_size(column);
 }
 

@@ -471,21 +471,21 @@ void handle_line(section current, const std::string& line) {
 }
 
 // A seventh word: a number of bytes, Y, or Y*n.
-bool parse_row_bytes(const std::string& word, row_bytes_spec& spec) {
+bool parse_row_bytes(const std::string& word, row_bytes_rule& rule) {
     const auto number = [](const std::string& digits, int32_t& value) {
         if (digits.empty() || digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos)
             return false;
         value = static_cast<int32_t>(std::strtol(digits.c_str(), nullptr, 10));
         return true;
     };
-    spec = row_bytes_spec{};
+    rule = row_bytes_rule{};
     if (word == "Y" || word == "y") {
-        spec.per_unit = 1;
+        rule.per_unit = 1;
         return true;
     }
     if (word.size() > 2 && (word[0] == 'Y' || word[0] == 'y') && word[1] == '*')
-        return number(word.substr(2), spec.per_unit) && spec.per_unit > 0;
-    return number(word, spec.fixed);
+        return number(word.substr(2), rule.per_unit) && rule.per_unit > 0;
+    return number(word, rule.fixed);
 }
 
 // Under MAXROWSIZE every row's seventh word counts; a row whose word says

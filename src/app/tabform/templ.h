@@ -16,7 +16,7 @@ inline constexpr int16_t kTemplNo = -100;   // none; for a limit: no limit
 // states it for MAXROWSIZE: "20" (that many), "Y" (one a unit of its
 // size), "Y*3" (three a unit). Without the word the column takes as many
 // bytes as its field takes in the record.
-struct row_bytes_spec {
+struct row_bytes_rule {
     int32_t fixed = -1;    // >= 0: that many bytes
     int32_t per_unit = 0;  // > 0: that many bytes a unit of the size
 };
@@ -28,7 +28,7 @@ struct type_map_entry {
     int16_t prec_limit = kTemplNo;
     int16_t scale_spec = kTemplNo;
     int16_t scale_limit = kTemplNo;
-    row_bytes_spec row_bytes;
+    row_bytes_rule row_bytes;
     // The seventh word as written, and where: it is read only when the
     // template has MAXROWSIZE, so that other templates keep any words
     // after the sixth as the comments they always were.
