@@ -133,7 +133,9 @@ std::string default_load_script_name(const std::string& ddl_name, const std::str
     const std::string suffix = templ_rows.load_suffix.empty() ? ".load.sql" : templ_rows.load_suffix;
     const size_t slash = ddl_name.rfind('/');
     const size_t dot = ddl_name.rfind('.');
-    const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    // A dot that starts the name (".ddl") hides a file; it is no extension.
+    const size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+    const bool has_extension = dot != std::string::npos && dot > name_start;
     return (has_extension ? ddl_name.substr(0, dot) : ddl_name) + tag + suffix;
 }
 

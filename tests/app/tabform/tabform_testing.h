@@ -40,7 +40,11 @@ inline void reset_state() {
 // Reads `content` as the run's template.
 inline void read_template(const std::string& content) {
     static int serial = 0;
-    templ_file_name = write_scratch("t" + std::to_string(++serial) + ".tpl", content);
+    // Appended, not "t" + ...: g++ 12 warns falsely (-Wrestrict) on that form.
+    std::string name(1, 't');
+    name += std::to_string(++serial);
+    name += ".tpl";
+    templ_file_name = write_scratch(name, content);
     read_templ_file();
 }
 
