@@ -24,21 +24,6 @@ namespace {
 
 void refuse(const std::string& keyword, const char* needs) { refuse_templ_option(keyword, needs); }
 
-// The words after the option word, blank-separated.
-std::vector<std::string> words_after(const std::string& line) {
-    std::vector<std::string> words;
-    size_t at = 0;
-    bool first = true;
-    while (at < line.size()) {
-        while (at < line.size() && (line[at] == ' ' || line[at] == '\t' || line[at] == '\n' || line[at] == '\r')) ++at;
-        const size_t start = at;
-        while (at < line.size() && line[at] != ' ' && line[at] != '\t' && line[at] != '\n' && line[at] != '\r') ++at;
-        if (at > start && !first) words.push_back(line.substr(start, at - start));
-        if (at > start) first = false;
-    }
-    return words;
-}
-
 int hex_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -99,8 +84,7 @@ void suffix_option(const std::string& keyword, const std::vector<std::string>& w
 
 }  // namespace
 
-bool add_rows_param(const std::string& word, const std::string& line) {
-    const std::vector<std::string> words = words_after(line);
+bool add_rows_param(const std::string& word, const std::vector<std::string>& words) {
     if (word == "ROWFORMAT") row_format_option(word, words);
     else if (word == "ROWHEADER") templ_rows.header = true;
     else if (word == "NOROWHEADER") templ_rows.header = false;

@@ -22,9 +22,10 @@ struct templ_rows_t {
 
 extern templ_rows_t templ_rows;
 
-// A Miscellaneous Parameters line whose first word is `word` (upper case)
-// when it is a row option: true when taken (a bad value is reported).
-bool add_rows_param(const std::string& word, const std::string& line);
+// A Miscellaneous Parameters line whose first word is `word` (upper case),
+// with `words` the words after it, when it is a row option: true when
+// taken (a bad value is reported).
+bool add_rows_param(const std::string& word, const std::vector<std::string>& words);
 // One line of the Data Load Section.
 void add_load_line(const std::string& line);
 void reset_templ_rows();

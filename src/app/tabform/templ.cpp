@@ -334,10 +334,10 @@ void add_param(const std::string& line) {
         std::string error;
         if (!parse_expand_options(error, text))
             kvRaiseMessage(KV_SITE_FN(kModule, "add_param"), 1244, {error});
-    } else if (add_rows_param(word, text)) {
-        // a row option of the data path
     } else {
-        raise_at_line("add_param", 1291, {word});
+        std::vector<std::string> values;
+        for (std::string value; words.next(value);) values.push_back(value);
+        if (!add_rows_param(word, values)) raise_at_line("add_param", 1291, {word});
     }
 }
 

@@ -3,7 +3,9 @@
 // per-column lines, header lines of parts), and the script's default name.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/tabform/tabform_testing.h"
 #include "kvstd/fileutl.h"
@@ -13,6 +15,13 @@
 using namespace tabform_testing;
 
 namespace {
+
+std::vector<std::string> words_of(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
 
 class LoadScriptTest : public ::testing::Test {
 protected:
@@ -25,33 +34,34 @@ protected:
 TEST_F(LoadScriptTest, RowOptionsTakeOnlyWhatALoadCanUse) {
     struct option_case {
         const char* word;
-        const char* line;
+        const char* values;
         bool taken;
     };
     const option_case cases[] = {
-        {"ROWFORMAT", "ROWFORMAT pgtext", true},
-        {"ROWFORMAT", "ROWFORMAT XML", false},
-        {"ROWFORMAT", "ROWFORMAT CSV MYSQL", false},
-        {"ROWNULL", "ROWNULL \\N", false},  // only \\ and \xHH are escapes
-        {"ROWNULL", "ROWNULL \\xFF", true},
-        {"ROWNULL", "ROWNULL \\x4", false},
-        {"ROWNULL", "ROWNULL a,b", false},  // a comma would split the field
-        {"ROWNULL", "ROWNULL \\x22", false},  // a quote, written as a byte
-        {"ROWSUFFIX", "ROWSUFFIX .dat", true},
-        {"ROWSUFFIX", "ROWSUFFIX out/.dat", false},
-        {"LOADSUFFIX", "LOADSUFFIX .ctl'", false},
-        {"LOADSUFFIX", "LOADSUFFIX", false},
+        {"ROWFORMAT", "pgtext", true},
+        {"ROWFORMAT", "XML", false},
+        {"ROWFORMAT", "CSV MYSQL", false},
+        {"ROWNULL", "\\N", false},  // only \\ and \xHH are escapes
+        {"ROWNULL", "\\xFF", true},
+        {"ROWNULL", "\\x4", false},
+        {"ROWNULL", "a,b", false},  // a comma would split the field
+        {"ROWNULL", "\\x22", false},  // a quote, written as a byte
+        {"ROWSUFFIX", ".dat", true},
+        {"ROWSUFFIX", "out/.dat", false},
+        {"LOADSUFFIX", ".ctl'", false},
+        {"LOADSUFFIX", "", false},
     };
     for (const option_case& c : cases) {
         reset_templ_rows();
         recorder.clear();
-        EXPECT_TRUE(add_rows_param(c.word, c.line)) << c.line;
-        EXPECT_EQ(recorder.codes(), c.taken ? std::vector<uint32_t>{} : std::vector<uint32_t>{1256}) << c.line;
+        EXPECT_TRUE(add_rows_param(c.word, words_of(c.values))) << c.word << " " << c.values;
+        EXPECT_EQ(recorder.codes(), c.taken ? std::vector<uint32_t>{} : std::vector<uint32_t>{1256})
+            << c.word << " " << c.values;
     }
     reset_templ_rows();
-    ASSERT_TRUE(add_rows_param("ROWNULL", "ROWNULL \\xFF\\\\"));
+    ASSERT_TRUE(add_rows_param("ROWNULL", {"\\xFF\\\\"}));
     EXPECT_EQ(templ_rows.null_text, "\xff\\");
-    EXPECT_FALSE(add_rows_param("ROWS", "ROWS x"));  // no row option: the template reader goes on
+    EXPECT_FALSE(add_rows_param("ROWS", {"x"}));  // no row option: the template reader goes on
 }
 
 TEST_F(LoadScriptTest, RowsFilesAreNamedForTheirFormat) {
@@ -59,9 +69,9 @@ TEST_F(LoadScriptTest, RowsFilesAreNamedForTheirFormat) {
         {"CSV", ".csv"}, {"PGTEXT", ".copy"}, {"MYSQL", ".tsv"}};
     for (const auto& [format, suffix] : cases) {
         reset_templ_rows();
-        add_rows_param("ROWFORMAT", std::string("ROWFORMAT ") + format);
+        add_rows_param("ROWFORMAT", {format});
         EXPECT_EQ(rows_suffix(), suffix) << format;
-        add_rows_param("ROWSUFFIX", "ROWSUFFIX .txt");
+        add_rows_param("ROWSUFFIX", {".txt"});
         EXPECT_EQ(rows_suffix(), ".txt") << format;
     }
 }
@@ -79,7 +89,7 @@ TEST_F(LoadScriptTest, DefaultNameFollowsTheDdlFile) {
     };
     for (const auto& [ddl, script] : cases) EXPECT_EQ(default_load_script_name(ddl), script) << ddl;
     EXPECT_EQ(default_load_script_name("run.sql", ".1502"), "run.1502.load.sql");
-    add_rows_param("LOADSUFFIX", "LOADSUFFIX .sh");
+    add_rows_param("LOADSUFFIX", {".sh"});
     EXPECT_EQ(default_load_script_name("run.sql"), "run.sh");
 }
 
