@@ -4,21 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/tabform/tabform_testing.h"
 #include "kvstd/codepage.h"
 #include "tabform/dataopts.h"
 
-namespace {
+using tabform_testing::words_of;
 
-std::vector<std::string> split(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string w; in >> w;) words.push_back(w);
-    return words;
-}
+namespace {
 
 struct accepted_case {
     const char* words;
@@ -30,7 +25,7 @@ void PrintTo(const accepted_case& c, std::ostream* os) { *os << c.words; }
 class DataOptionsAccepted : public testing::TestWithParam<accepted_case> {};
 
 TEST_P(DataOptionsAccepted, ReadsEveryWordAndTheValueItNames) {
-    const std::vector<std::string> words = split(GetParam().words);
+    const std::vector<std::string> words = words_of(GetParam().words);
     size_t at = 0;
     data_options options;
     std::string error;
@@ -82,7 +77,7 @@ void PrintTo(const refused_case& c, std::ostream* os) { *os << c.words; }
 class DataOptionsRefused : public testing::TestWithParam<refused_case> {};
 
 TEST_P(DataOptionsRefused, NamesTheOptionAndWhatItTakes) {
-    const std::vector<std::string> words = split(GetParam().words);
+    const std::vector<std::string> words = words_of(GetParam().words);
     size_t at = 0;
     data_options options;
     std::string error;
@@ -114,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DataOptions, StopAtTheFirstWordThatIsNoOption) {
     // The caller reads on from `at`; nothing after a bad word is taken.
-    const std::vector<std::string> words = split("LRECL 80 BOGUS LRECL 90");
+    const std::vector<std::string> words = words_of("LRECL 80 BOGUS LRECL 90");
     size_t at = 0;
     data_options options;
     std::string error;
@@ -137,7 +132,7 @@ TEST(DataOptions, PartsAreNamedByTheirFirstRecord) {
         {"FRAMING LINE START 5 FIRSTRECORD 2", 0, ".2"},
     };
     for (const part_case& c : cases) {
-        const std::vector<std::string> words = split(c.words);
+        const std::vector<std::string> words = words_of(c.words);
         size_t at = 0;
         data_options options;
         std::string error;

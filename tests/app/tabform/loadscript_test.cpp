@@ -3,7 +3,6 @@
 // per-column lines, header lines of parts), and the script's default name.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,13 +14,6 @@
 using namespace tabform_testing;
 
 namespace {
-
-std::vector<std::string> words_of(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string w; in >> w;) words.push_back(w);
-    return words;
-}
 
 class LoadScriptTest : public ::testing::Test {
 protected:

@@ -3,7 +3,6 @@
 // cannot be split.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,9 +15,8 @@ using namespace tabform_testing;
 namespace {
 
 std::vector<std::string> split_words(const std::string& file, const std::string& rest) {
-    std::vector<std::string> words{file};
-    std::istringstream in(rest);
-    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<std::string> words = words_of(rest);
+    words.insert(words.begin(), file);
     return words;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,14 @@ inline void read_template(const std::string& content) {
     name += ".tpl";
     templ_file_name = write_scratch(name, content);
     read_templ_file();
+}
+
+// The blank-separated words of `text`, as a command line gives them.
+inline std::vector<std::string> words_of(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
 }
 
 inline std::string var_text(const char* name) {
