@@ -222,6 +222,14 @@ bool add_child_tables(const cobol_def& def, const std::string& table, const std:
     const std::shared_ptr<const fields_t> record =
         def.closed ? def.closed : std::make_shared<const fields_t>(*def.fields);
     const fields_t& f = *record;
+    // A record that is itself an array has no one parent row for the rows
+    // of its occurrences: unrolled, it would also take the key columns
+    // away from the child tables that reference them.
+    if (!f.empty() && f[0].occurs > 1) {
+        kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 1299,
+                       {kvUpshifted(table), def.def_name, static_cast<int64_t>(f[0].occurs)});
+        return false;
+    }
     const std::vector<size_t> arrays = outermost_arrays(f, 0);
     def_entry parent = def;
     parent.closed = record;
