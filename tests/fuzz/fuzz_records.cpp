@@ -23,8 +23,10 @@
 #include "kvapp/colnaming.h"
 #include "kvstd/codepage.h"
 #include "tabform/datapass.h"
+#include "tabform/deferred.h"
 #include "tabform/dupnames.h"
 #include "tabform/params.h"
+#include "tabform/templ.h"
 
 namespace {
 
@@ -36,7 +38,21 @@ void clear_run() {
     def_table->count = 0;
     reset_table_shapes();
     CD_definitions().clear();
+    reset_deferred();
     last_file_entry = -1;
+}
+
+// The naming pass makes an entry of every occurrence, FILLER items too,
+// which no column count bounds: a record of millions of them takes the
+// program gigabytes, more than this process is given.
+bool fits_fuzzer(const cobol_def& def) { return count_expanded_columns(def) <= 1 << 20; }
+
+// Whether a FILE command without CHILDTABLES converts `def`: a held
+// definition is then named after the FILE commands.
+bool named_by_plain_file(const cobol_def& def) {
+    for (uint32_t i = 0; i < TABUTL_arrayGetElements(def_table); ++i)
+        if (static_cast<def_entry*>(TABUTL_arrayGetElement(i, def_table))->fields == def.fields) return true;
+    return false;
 }
 
 size_t lines(const dp_buffer& b) {
@@ -126,6 +142,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz_support::init();
     def_table = TABUTL_arrayCreate();
     create_expand_options();
+    // As a database's template does: a record wider than this is refused
+    // before its columns are made, and one whose arrays become child
+    // tables is never unrolled at all.
+    templ_options.max_columns = kTemplMaxColumnsCeiling;
     return 0;
 }
 
@@ -142,7 +162,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         clear_run();
         return 0;
     }
-    for (cobol_def& def : CD_definitions()) expand_columns(&def);
+    for (cobol_def& def : CD_definitions()) {
+        if (defer_naming(def, *expand_options)) continue;
+        if (!fits_fuzzer(def)) {
+            clear_run();
+            return 0;
+        }
+        expand_columns(&def);
+    }
     const std::string record = CD_definitions().front().def_name;
 
     // One FILE command per line; each one's first table starts its part of the pass.
@@ -158,6 +185,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         get_cobol_table("FILE T" + std::to_string(i) + (names_record ? " " : " DEF " + record + " ") + line);
         if (last_file_entry >= 0) firsts.push_back(static_cast<uint32_t>(last_file_entry));
         at = eol + 1;
+    }
+    for (const cobol_def& def : CD_definitions())
+        if (!fits_fuzzer(def) && named_by_plain_file(def)) {
+            clear_run();
+            return 0;
+        }
+    if (!name_deferred_definitions()) {
+        clear_run();
+        return 0;
     }
     for (uint32_t i = 0; i < TABUTL_arrayGetElements(def_table); ++i)
         check_dup_fields(static_cast<def_entry*>(TABUTL_arrayGetElement(i, def_table)));

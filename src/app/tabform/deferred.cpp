@@ -76,17 +76,23 @@ bool naming_deferred(const def_entry& entry) {
     return false;
 }
 
-void name_deferred_definitions() {
+bool name_deferred_definitions() {
     std::vector<held_definition> due;
     due.swap(held());
+    bool all_named = true;
     for (const held_definition& h : due) {
         const std::vector<def_entry*> entries = entries_of(h.fields);
         cobol_def* def = definition_of(h.fields);
-        if (entries.empty() || !def || !within_column_limit(*def, h, *entries.front())) continue;
+        if (entries.empty() || !def) continue;
+        if (!within_column_limit(*def, h, *entries.front())) {
+            all_named = false;
+            continue;
+        }
         expand_columns(def, h.opts);
         for (def_entry* entry : entries) entry->field_count = def->field_count;
         mark_waiting_keys(h.fields);
     }
+    return all_named;
 }
 
 void reset_deferred() { held().clear(); }

@@ -15,7 +15,8 @@ bool naming_deferred(const def_entry& entry);
 // After the template is read: every held definition that a FILE command
 // names is counted and refused (1258) or named, with the options held for
 // it, and then gets its FILE commands' key marks (filekeys.h). A held
-// definition no FILE command names is never unrolled.
-void name_deferred_definitions();
+// definition no FILE command names is never unrolled. False when a table
+// was refused: its FILE entries keep the fields as read.
+bool name_deferred_definitions();
 // Forgets every held definition (for tests).
 void reset_deferred();

@@ -42,6 +42,10 @@ void expand_columns(cobol_def* def);
 // The pass with explicit options (those in force when the definition was
 // read, for a pass run later); does nothing when style is 0.
 void expand_columns(cobol_def* def, const expand_options_t& opts);
+// The entries the pass makes of `def`: one per occurrence of every field,
+// groups and FILLER items too, each array's own entry besides. Linear in
+// the fields as read; what the pass's storage grows with.
+int64_t count_expanded_columns(const cobol_def& def);
 
 // Suffix renaming of repeated names, shared with the redundant-name check
 // of the DDL side. Repeats passes until one renames nothing: in a pass, an

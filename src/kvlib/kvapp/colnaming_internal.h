@@ -18,7 +18,6 @@ std::string qualified_name(const cobol_def& def, int32_t index);
 void set_naming_console(FILE* in, FILE* out);
 
 // Steps of the pass, in the order expand_columns runs them.
-int64_t count_expanded_columns(const cobol_def& def);
 void omit_redefines(cobol_def& def);
 void resolve_dups_by_index(cobol_def& def, const expand_options_t& opts);
 void resolve_dups_by_group(cobol_def& def, const expand_options_t& opts);
