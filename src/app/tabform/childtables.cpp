@@ -114,6 +114,16 @@ def_entry* append_entry(def_entry entry, table_shape shape) {
     return placed;
 }
 
+// A group named in KEYCOLS keys its table by its elementary items: a
+// child row needs columns to carry its parent's key in, and a group is
+// none.
+void key_group_items(fields_t& f) {
+    for (size_t i = 0; i < f.size(); ++i)
+        if (f[i].key_column && !f[i].elementary)
+            for (size_t j = i + 1; j < subtree_end(f, i); ++j)
+                if (f[j].elementary) f[j].key_column = 1;
+}
+
 void name_columns(def_entry& entry) {
     entry.field_count = static_cast<int32_t>(entry.fields->size());
     if (expand_options) expand_columns(&entry, *expand_options);
@@ -237,6 +247,7 @@ bool add_child_tables(const cobol_def& def, const std::string& table, const std:
     parent.fields = std::make_shared<fields_t>(pruned(f, 0, arrays, 0));
     name_columns(parent);
     CD_parse_keycols(keycols.c_str(), &parent);
+    key_group_items(*parent.fields);
     fields_t keys;
     for (const column_entry& c : *parent.fields)
         if (c.key_column && c.elementary) {
