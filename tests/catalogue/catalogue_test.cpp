@@ -78,6 +78,7 @@ const std::vector<ExpectedCode> kCodes = {
     {1309, kError, {}},         {1310, kWarning, {T, I64, T}},  {1311, kInfo, {T, I64, T, T}},
     {1312, kError, {}},         {1313, kError, {T, T}},   {1314, kWarning, {T, I64, T, T, T}},
     {1297, kError, {T}},        {1298, kError, {T, T}},     {1299, kError, {T, T, I64}},
+    {1300, kWarning, {T, T}},
     {1425, kWarning, {I32, T, T, I32}},
 };
 

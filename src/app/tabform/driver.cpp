@@ -193,6 +193,7 @@ int tabcopy_main(int argc, char** argv) {
     read_templ_file();
     name_deferred_definitions();
     warn_shared_key_marks();
+    warn_keys_not_columns();
     write_definitions();
     finish_layout_file();
     run_data_jobs();

@@ -105,4 +105,16 @@ void warn_shared_key_marks() {
     }
 }
 
+void warn_keys_not_columns() {
+    for (uint32_t i = 0; i < keys().size(); ++i) {
+        const def_entry& e = *entry_at(i);
+        if (!e.fields || keys()[i].own.empty()) continue;
+        const std::vector<char> included = columns_included(*e.fields);
+        for (int32_t item : keys()[i].own)
+            if (!included[static_cast<size_t>(item)])
+                kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 1300,
+                               {e.table_name, (*e.fields)[static_cast<size_t>(item)].name});
+    }
+}
+
 void reset_file_keys() { keys().clear(); }

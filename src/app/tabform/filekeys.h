@@ -19,5 +19,9 @@ void mark_waiting_keys(const std::vector<column_entry>* fields);
 // command, naming that command's table. Run once every FILE command has
 // marked its keys and the template is read (only columns count).
 void warn_shared_key_marks();
+// Warns (1300) for each item a KEYCOLS list names that is no column of
+// its table (a group, FILLER, an item left out as a redefinition): the
+// key leaves it out. Run when warn_shared_key_marks is.
+void warn_keys_not_columns();
 // Forgets every entry's marks (for tests).
 void reset_file_keys();
