@@ -111,7 +111,7 @@ void warn_keys_not_columns() {
         if (!e.fields || keys()[i].own.empty()) continue;
         const std::vector<char> included = columns_included(*e.fields);
         for (int32_t item : keys()[i].own)
-            if (!included[static_cast<size_t>(item)])
+            if (static_cast<size_t>(item) < included.size() && !included[static_cast<size_t>(item)])
                 kvRaiseMessage(KV_SITE_FN(kModule, "get_cobol_table"), 1300,
                                {e.table_name, (*e.fields)[static_cast<size_t>(item)].name});
     }

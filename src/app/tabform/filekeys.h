@@ -20,8 +20,8 @@ void mark_waiting_keys(const std::vector<column_entry>* fields);
 // marked its keys and the template is read (only columns count).
 void warn_shared_key_marks();
 // Warns (1300) for each item a KEYCOLS list names that is no column of
-// its table (a group, FILLER, an item left out as a redefinition): the
-// key leaves it out. Run when warn_shared_key_marks is.
+// its table (a group or array, FILLER, an item left out as a
+// redefinition): the key leaves it out. Run when warn_shared_key_marks is.
 void warn_keys_not_columns();
 // Forgets every entry's marks (for tests).
 void reset_file_keys();
