@@ -7,7 +7,9 @@
 //                "status: N" (default 0), any number of "env: NAME=VALUE",
 //                "unset: NAME", "timeout: SECONDS" (default 30), and any
 //                number of "absent: PATH", a file that must not exist
-//                after the run (relative to the working directory).
+//                after the run (relative to the working directory), and
+//                of "fixture: NAME", a file of ../../fixtures that several
+//                cases share, copied into the working directory.
 //   in/          copied into a new empty working directory before the run.
 //   stdin.txt    standard input (default: empty).
 //   stdout.txt   expected standard output (not checked when absent).
@@ -45,6 +47,7 @@ struct Case {
     std::vector<std::string> env;
     std::vector<std::string> unset;
     std::vector<std::string> absent;
+    std::vector<std::string> fixtures;
     int status = 0;
     int timeout = 30;
 };
@@ -103,6 +106,7 @@ bool parse_case(const fs::path& file, const std::string& workdir, Case* c) {
         else if (key == "unset") c->unset.push_back(value);
         else if (key == "timeout") c->timeout = std::atoi(value.c_str());
         else if (key == "absent") c->absent.push_back(value);
+        else if (key == "fixture") c->fixtures.push_back(value);
         else {
             std::cerr << "unknown key in case.txt: " << key << "\n";
             return false;
@@ -265,6 +269,14 @@ int main(int argc, char** argv) {
     }
     if (fs::exists(case_dir / "in"))
         fs::copy(case_dir / "in", workdir, fs::copy_options::recursive);
+    for (const std::string& name : c.fixtures) {
+        std::error_code failed;
+        fs::copy_file(case_dir.parent_path().parent_path() / "fixtures" / name, workdir / name, failed);
+        if (failed) {
+            std::cerr << "cannot copy the fixture " << name << ": " << failed.message() << "\n";
+            return 2;
+        }
+    }
     std::string stdin_path =
         fs::exists(case_dir / "stdin.txt") ? (case_dir / "stdin.txt").string() : "";
 
